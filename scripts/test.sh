@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test: the native unit tests under
+# the sanitizers and the checks of the built DLLs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+for preset in windows windows-again native; do
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+done
+ctest --preset native

@@ -1,0 +1,173 @@
+#include "PeImage.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace pe {
+
+Image::Image(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes))
+{
+    if (U16(0) != 0x5A4D) {
+        throw Error("not an MZ executable");
+    }
+    const std::uint32_t header = U32(0x3C);
+    if (U32(header) != 0x00004550) {
+        throw Error("no PE signature");
+    }
+    coff_ = header + 4;
+    optional_ = coff_ + 20;
+    if (Magic() != 0x10B) {
+        throw Error("not a 32-bit (PE32) image");
+    }
+    const std::uint16_t count = U16(coff_ + 2);
+    std::uint32_t at = optional_ + U16(coff_ + 16);
+    for (std::uint16_t i = 0; i < count; ++i, at += 40) {
+        Section s;
+        U32(at + 36);  // the whole header must lie inside the file
+        s.Name.assign(reinterpret_cast<const char*>(&bytes_[at]), 8);
+        s.Name = s.Name.c_str();
+        s.VirtualSize = U32(at + 8);
+        s.VirtualAddress = U32(at + 12);
+        s.RawSize = U32(at + 16);
+        s.RawOffset = U32(at + 20);
+        s.HeaderOffset = at;
+        sections_.push_back(s);
+    }
+}
+
+Image Image::Load(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw Error("cannot open " + path);
+    }
+    return Image(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {}));
+}
+
+std::uint16_t Image::U16(std::uint32_t offset) const
+{
+    if (offset > bytes_.size() || bytes_.size() - offset < 2) {
+        throw Error("read past the end of the file");
+    }
+    return static_cast<std::uint16_t>(bytes_[offset] | bytes_[offset + 1] << 8);
+}
+
+std::uint32_t Image::U32(std::uint32_t offset) const
+{
+    return U16(offset) | static_cast<std::uint32_t>(U16(offset + 2)) << 16;
+}
+
+std::string Image::CString(std::uint32_t offset) const
+{
+    std::string text;
+    for (;; ++offset) {
+        if (offset >= bytes_.size()) {
+            throw Error("unterminated string");
+        }
+        if (bytes_[offset] == 0) {
+            return text;
+        }
+        text += static_cast<char>(bytes_[offset]);
+    }
+}
+
+DataDirectory Image::Directory(int index) const
+{
+    if (index < 0 || static_cast<std::uint32_t>(index) >= U32(optional_ + 92)) {
+        return {};
+    }
+    return {U32(DirectoryEntryOffset(index)), U32(DirectoryEntryOffset(index) + 4)};
+}
+
+const Section* Image::SectionAt(std::uint32_t rva) const
+{
+    for (const Section& s : sections_) {
+        const std::uint32_t extent = s.VirtualSize > s.RawSize ? s.VirtualSize : s.RawSize;
+        if (rva >= s.VirtualAddress && rva - s.VirtualAddress < extent) {
+            return &s;
+        }
+    }
+    return nullptr;
+}
+
+std::uint32_t Image::Offset(std::uint32_t rva) const
+{
+    const Section* s = SectionAt(rva);
+    if (s == nullptr || rva - s->VirtualAddress >= s->RawSize) {
+        throw Error("address not backed by the file");
+    }
+    return s->RawOffset + (rva - s->VirtualAddress);
+}
+
+std::string Image::ExportName() const
+{
+    const DataDirectory dir = Directory(ExportDirectory);
+    if (dir.Rva == 0) {
+        return {};
+    }
+    return CString(Offset(U32(Offset(dir.Rva) + 12)));
+}
+
+std::vector<Export> Image::Exports() const
+{
+    std::vector<Export> exports;
+    const DataDirectory dir = Directory(ExportDirectory);
+    if (dir.Rva == 0) {
+        return exports;
+    }
+    const std::uint32_t at = Offset(dir.Rva);
+    const std::uint32_t base = U32(at + 16);
+    const std::uint32_t functions = U32(at + 20);
+    const std::uint32_t names = U32(at + 24);
+    if (functions > 0x10000 || names > functions) {
+        throw Error("implausible export table");
+    }
+    for (std::uint32_t i = 0; i < functions; ++i) {
+        const std::uint32_t rva = U32(Offset(U32(at + 28)) + 4 * i);
+        if (rva != 0) {
+            exports.push_back({base + i, {}, rva});
+        }
+    }
+    for (std::uint32_t i = 0; i < names; ++i) {
+        const std::string name = CString(Offset(U32(Offset(U32(at + 32)) + 4 * i)));
+        const std::uint32_t ordinal = base + U16(Offset(U32(at + 36)) + 2 * i);
+        for (Export& e : exports) {
+            if (e.Ordinal == ordinal) {
+                e.Name = name;
+            }
+        }
+    }
+    return exports;
+}
+
+std::map<std::string, std::vector<std::string>> Image::Imports() const
+{
+    std::map<std::string, std::vector<std::string>> imports;
+    const DataDirectory dir = Directory(ImportDirectory);
+    if (dir.Rva == 0) {
+        return imports;
+    }
+    for (std::uint32_t at = Offset(dir.Rva);; at += 20) {
+        const std::uint32_t nameRva = U32(at + 12);
+        if (nameRva == 0) {
+            break;
+        }
+        std::string library = CString(Offset(nameRva));
+        for (char& c : library) {
+            c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+        }
+        std::vector<std::string>& functions = imports[library];
+        const std::uint32_t thunks = U32(at) != 0 ? U32(at) : U32(at + 16);
+        for (std::uint32_t t = Offset(thunks);; t += 4) {
+            const std::uint32_t thunk = U32(t);
+            if (thunk == 0) {
+                break;
+            }
+            functions.push_back((thunk & 0x80000000u) ? "#" + std::to_string(thunk & 0xFFFF)
+                                                       : CString(Offset(thunk) + 2));
+        }
+    }
+    return imports;
+}
+
+}  // namespace pe

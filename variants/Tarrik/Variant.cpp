@@ -1,0 +1,10 @@
+// Built with exactly Dovrane2's constants, under its own file name: a Sky+ digibox on the
+// key transmitter's second output.
+#include "PluginVariant.h"
+
+const PluginVariant Variant = {
+    0x31,  // OutputSelector
+    0x0C,  // BoxCode
+    "Dovrane (2nd Output)",
+    "Kestrova tuner driver for a Sky+ digibox using output #2.",
+};
