@@ -29,16 +29,25 @@ add_library(tuner_plugin OBJECT ${TUNER_PLUGIN_SOURCES} plugin/DllEntry.cpp)
 target_include_directories(tuner_plugin PUBLIC plugin)
 target_compile_options(tuner_plugin PRIVATE ${TUNER_DLL_COMPILE_OPTIONS})
 
-# add_plugin_dll(NAME DEF_FILE OUTPUT_DIR SOURCES... [LINK_OPTIONS ...] [LIBRARIES ...])
-# One DLL of the plug-in's code with its own sources and export list.
-function(add_plugin_dll name def_file output_dir)
-    cmake_parse_arguments(PARSE_ARGV 3 arg "" "" "SOURCES;LINK_OPTIONS;LIBRARIES")
-    add_library(${name} MODULE ${arg_SOURCES} ${def_file} $<TARGET_OBJECTS:tuner_plugin>)
+# add_freestanding_dll(NAME DEF_FILE OUTPUT_DIR [SOURCES ...] [LINK_OPTIONS ...])
+# A DLL built as the plug-ins are, without the run-time libraries, from the given sources.
+function(add_freestanding_dll name def_file output_dir)
+    cmake_parse_arguments(PARSE_ARGV 3 arg "" "" "SOURCES;LINK_OPTIONS")
+    add_library(${name} MODULE ${arg_SOURCES} ${def_file})
     target_include_directories(${name} PRIVATE plugin)
     target_compile_options(${name} PRIVATE ${TUNER_DLL_COMPILE_OPTIONS})
     target_link_options(${name} PRIVATE ${arg_LINK_OPTIONS})
-    target_link_libraries(${name} PRIVATE ${arg_LIBRARIES} hid setupapi kernel32)
+    target_link_libraries(${name} PRIVATE hid setupapi kernel32)
     set_target_properties(${name} PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${output_dir})
+endfunction()
+
+# add_plugin_dll(NAME DEF_FILE OUTPUT_DIR [SOURCES ...] [LINK_OPTIONS ...])
+# One DLL of the plug-in's code with its own sources (its variant) and export list.
+function(add_plugin_dll name def_file output_dir)
+    cmake_parse_arguments(PARSE_ARGV 3 arg "" "" "SOURCES;LINK_OPTIONS")
+    add_freestanding_dll(${name} ${def_file} ${output_dir}
+        SOURCES ${arg_SOURCES} $<TARGET_OBJECTS:tuner_plugin>
+        LINK_OPTIONS ${arg_LINK_OPTIONS})
 endfunction()
 
 foreach(variant IN LISTS TUNER_VARIANTS)
@@ -48,4 +57,31 @@ foreach(variant IN LISTS TUNER_VARIANTS)
     )
 endforeach()
 
+
+# The stand-in host and the simulated key transmitter, side by side in one folder: the host
+# picks up the simulator's hid.dll and setupapi.dll when told to prefer native libraries.
+set(TUNER_HOST_DIR ${CMAKE_BINARY_DIR}/host)
+set(TUNER_TOOL_COMPILE_OPTIONS ${TUNER_WARNINGS} -O2)
+set(TUNER_TOOL_LINK_OPTIONS -static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp)
+
+add_executable(tuner-host tools/tuner-host/TunerHost.cpp)
+target_compile_options(tuner-host PRIVATE ${TUNER_TOOL_COMPILE_OPTIONS})
+target_link_options(tuner-host PRIVATE ${TUNER_TOOL_LINK_OPTIONS})
+target_link_libraries(tuner-host PRIVATE setupapi hid)
+set_target_properties(tuner-host PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TUNER_HOST_DIR})
+
+foreach(library IN ITEMS setupapi hid)
+    if(library STREQUAL "setupapi")
+        set(source simulator/SimulatedSetupApi.cpp)
+    else()
+        set(source simulator/SimulatedHid.cpp)
+    endif()
+    add_library(simulated_${library} MODULE ${source} simulator/Scenario.cpp simulator/${library}.def)
+    target_compile_options(simulated_${library} PRIVATE ${TUNER_TOOL_COMPILE_OPTIONS})
+    target_link_options(simulated_${library} PRIVATE ${TUNER_TOOL_LINK_OPTIONS} -Wl,--kill-at)
+    set_target_properties(simulated_${library} PROPERTIES
+        PREFIX "" OUTPUT_NAME ${library} LIBRARY_OUTPUT_DIRECTORY ${TUNER_HOST_DIR})
+endforeach()
+
 include(tests/pe-fixtures/Fixtures.cmake)
+include(tests/wine/Wine.cmake)

@@ -9,3 +9,5 @@ cmake --build --preset windows
 echo
 echo "Plug-ins built in build/windows/plugins:"
 ls -l build/windows/plugins/*.dll
+echo
+scripts/demo.sh

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Shows the built plug-ins at work under Wine: each one's properties, then one channel change
+# against the simulated key transmitter, with the reports it received in hex.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+TUNER_BUILD=build/windows
+source tests/wine/wine-env.sh
+
+tests/wine/prefix.sh start "$TUNER_BUILD" >/dev/null 2>&1
+trap 'tests/wine/prefix.sh stop "$TUNER_BUILD" >/dev/null' EXIT
+
+demo="$TUNER_BUILD/demo"
+rm -rf "$demo"
+mkdir -p "$demo"
+export TUNER_SIMULATOR_SCENARIO
+TUNER_SIMULATOR_SCENARIO=$(winpath "$demo/scenario.txt")
+channel=101
+for dll in Dovrane Dovrane2 Tarrik2 Tarrik; do
+    : >"$demo/transmitter"
+    printf 'device 046D C31C - %s\ndevice 6666 F100 - %s\n' "$(winpath "$demo/keyboard")" \
+        "$(winpath "$demo/transmitter")" >"$demo/scenario.txt"
+    : >"$demo/keyboard"
+    echo "== $dll.dll"
+    run_wine "$TUNER_BUILD/host/tuner-host.exe" "$TUNER_BUILD/plugins/$dll.dll" props
+    run_wine "$TUNER_BUILD/host/tuner-host.exe" "$TUNER_BUILD/plugins/$dll.dll" tune "$channel"
+    echo "Reports received by the simulated key transmitter:"
+    od -An -v -tx1 -w9 "$demo/transmitter" | tr 'a-f' 'A-F' | sed 's/^ /  /'
+    echo
+done
