@@ -27,6 +27,8 @@ target_link_libraries(tuner_plugin PUBLIC standin_platform)
 add_executable(plugin_tests
     tests/ChannelChangeTests.cpp
     tests/HidDeviceSearchTests.cpp
+    tests/FaultInjectionTests.cpp
+    tests/ChannelNumberProperties.cpp
     variants/Dovrane/Variant.cpp
 )
 target_compile_options(plugin_tests PRIVATE ${TUNER_WARNINGS})
