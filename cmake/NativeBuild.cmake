@@ -1,12 +1,13 @@
 # Native unit tests: the plug-in's own sources, compiled for this machine against the platform
 # stand-in in standin/, linked into GoogleTest programs and run under the sanitizers.
 
-option(TUNER_SANITIZE "Build the native tests with AddressSanitizer and UndefinedBehaviorSanitizer" ON)
+set(TUNER_SANITIZERS "address,undefined" CACHE STRING
+    "Sanitizers for the native build, as -fsanitize takes them (address,undefined or thread); empty for none")
 set(GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources (Debian's googletest package)")
 
-if(TUNER_SANITIZE)
-    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
-    add_link_options(-fsanitize=address,undefined)
+if(TUNER_SANITIZERS)
+    add_compile_options(-fsanitize=${TUNER_SANITIZERS} -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=${TUNER_SANITIZERS})
 endif()
 
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -34,6 +35,26 @@ add_executable(plugin_tests
 target_compile_options(plugin_tests PRIVATE ${TUNER_WARNINGS})
 target_link_libraries(plugin_tests PRIVATE tuner_plugin GTest::gtest_main)
 gtest_discover_tests(plugin_tests PROPERTIES LABELS unit)
+
+# Two deliverables as loadable modules in one process, each exporting only the two entry points
+# and calling the platform stand-in of the program that loads it.
+foreach(variant IN ITEMS Dovrane Dovrane2)
+    add_library(plugin_${variant} MODULE ${TUNER_PLUGIN_SOURCES} variants/${variant}/Variant.cpp)
+    target_include_directories(plugin_${variant} PRIVATE plugin standin/include)
+    target_compile_options(plugin_${variant} PRIVATE ${TUNER_WARNINGS})
+    target_link_options(plugin_${variant} PRIVATE -Wl,--version-script=${CMAKE_SOURCE_DIR}/tests/plugin-exports.map)
+    set_target_properties(plugin_${variant} PROPERTIES PREFIX "" LINK_DEPENDS ${CMAKE_SOURCE_DIR}/tests/plugin-exports.map)
+endforeach()
+add_executable(concurrency_tests tests/ConcurrencyTests.cpp)
+target_compile_options(concurrency_tests PRIVATE ${TUNER_WARNINGS})
+target_include_directories(concurrency_tests PRIVATE plugin)
+target_compile_definitions(concurrency_tests PRIVATE
+    DOVRANE_MODULE="$<TARGET_FILE:plugin_Dovrane>" DOVRANE2_MODULE="$<TARGET_FILE:plugin_Dovrane2>")
+# The stand-in is linked whole and exported, so that the loaded modules call it.
+target_link_libraries(concurrency_tests PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,standin_platform>" GTest::gtest_main ${CMAKE_DL_LIBS})
+set_target_properties(concurrency_tests PROPERTIES ENABLE_EXPORTS ON)
+add_dependencies(concurrency_tests plugin_Dovrane plugin_Dovrane2)
+gtest_discover_tests(concurrency_tests PROPERTIES LABELS concurrency)
 
 # Each deliverable's properties record and report bytes, one program per deliverable.
 foreach(variant IN LISTS TUNER_VARIANTS)

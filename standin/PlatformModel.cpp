@@ -417,7 +417,7 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD b
         return Fail(FALSE, ERROR_DEVICE_NOT_CONNECTED);
     }
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
-    machine.Writes.push_back(Write{path, std::vector<std::uint8_t>(bytes, bytes + bytesToWrite)});
+    machine.Writes.push_back(Write{path, std::vector<std::uint8_t>(bytes, bytes + bytesToWrite), Key(file)});
     if (bytesWritten != nullptr) {
         *bytesWritten = bytesToWrite;
     }

@@ -37,6 +37,7 @@ struct Scenario {
 struct Write {
     std::string Path;
     std::vector<std::uint8_t> Bytes;
+    std::uintptr_t Handle;  // tells one open of the device from another
 };
 
 // The key transmitter's numbers.

@@ -33,6 +33,11 @@ struct ChannelCase {
     const char* Units;
 };
 
+void PrintTo(const ChannelCase& c, std::ostream* out)
+{
+    *out << c.Channel;
+}
+
 class ChannelDigits : public StandinTest, public ::testing::WithParamInterface<ChannelCase> {};
 
 TEST_P(ChannelDigits, SendsLeadInThenTheLastThreeDigits)

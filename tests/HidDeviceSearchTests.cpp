@@ -91,6 +91,11 @@ struct SearchCase {
     bool ExpectedFound;
 };
 
+void PrintTo(const SearchCase& c, std::ostream* out)
+{
+    *out << c.Name;
+}
+
 standin::Scenario Devices(std::vector<HidInterface> interfaces)
 {
     standin::Scenario scenario;
