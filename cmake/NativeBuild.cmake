@@ -1,6 +1,9 @@
 # Native unit tests: the plug-in's own sources, compiled for this machine against the platform
 # stand-in in standin/, linked into GoogleTest programs and run under the sanitizers.
 
+# The compile commands feed the static analysis.
+set(CMAKE_EXPORT_COMPILE_COMMANDS ON)
+
 set(TUNER_SANITIZERS "address,undefined" CACHE STRING
     "Sanitizers for the native build, as -fsanitize takes them (address,undefined or thread); empty for none")
 set(GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources (Debian's googletest package)")
@@ -14,6 +17,24 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(${GOOGLETEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 include(GoogleTest)
+
+# tuner_unit_tests(TARGET [TEST_PREFIX P]): under the sanitizers, each test case of the
+# program is a test; without them, the whole program runs once under valgrind's memcheck.
+function(tuner_unit_tests target)
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "TEST_PREFIX" "")
+    if(TUNER_SANITIZERS)
+        gtest_discover_tests(${target} TEST_PREFIX "${arg_TEST_PREFIX}" PROPERTIES LABELS unit)
+    else()
+        add_test(NAME valgrind.${target}
+                 COMMAND ${VALGRIND} --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect
+                         --track-fds=no -q $<TARGET_FILE:${target}>)
+        set_tests_properties(valgrind.${target} PROPERTIES LABELS valgrind)
+    endif()
+endfunction()
+
+if(NOT TUNER_SANITIZERS)
+    find_program(VALGRIND valgrind REQUIRED)
+endif()
 
 add_library(standin_platform STATIC standin/PlatformModel.cpp)
 target_include_directories(standin_platform PUBLIC standin standin/include)
@@ -34,7 +55,7 @@ add_executable(plugin_tests
 )
 target_compile_options(plugin_tests PRIVATE ${TUNER_WARNINGS})
 target_link_libraries(plugin_tests PRIVATE tuner_plugin GTest::gtest_main)
-gtest_discover_tests(plugin_tests PROPERTIES LABELS unit)
+tuner_unit_tests(plugin_tests)
 
 # Two deliverables as loadable modules in one process, each exporting only the two entry points
 # and calling the platform stand-in of the program that loads it.
@@ -54,7 +75,7 @@ target_compile_definitions(concurrency_tests PRIVATE
 target_link_libraries(concurrency_tests PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,standin_platform>" GTest::gtest_main ${CMAKE_DL_LIBS})
 set_target_properties(concurrency_tests PROPERTIES ENABLE_EXPORTS ON)
 add_dependencies(concurrency_tests plugin_Dovrane plugin_Dovrane2)
-gtest_discover_tests(concurrency_tests PROPERTIES LABELS concurrency)
+tuner_unit_tests(concurrency_tests)
 
 # Each deliverable's properties record and report bytes, one program per deliverable.
 foreach(variant IN LISTS TUNER_VARIANTS)
@@ -62,13 +83,14 @@ foreach(variant IN LISTS TUNER_VARIANTS)
     target_compile_definitions(variant_tests_${variant} PRIVATE TUNER_VARIANT_NAME="${variant}")
     target_compile_options(variant_tests_${variant} PRIVATE ${TUNER_WARNINGS})
     target_link_libraries(variant_tests_${variant} PRIVATE tuner_plugin GTest::gtest_main)
-    gtest_discover_tests(variant_tests_${variant} TEST_PREFIX "${variant}." PROPERTIES LABELS unit)
+    tuner_unit_tests(variant_tests_${variant} TEST_PREFIX "${variant}.")
 endforeach()
 
 # The PE check of the Windows build's DLLs. The Windows build is a separate build tree (another
 # compiler); the presets point these variables at it.
 set(TUNER_WINDOWS_BUILD "" CACHE PATH "Build tree of the windows preset, whose DLLs the PE check reads")
 set(TUNER_WINDOWS_BUILD_AGAIN "" CACHE PATH "A second, independent build tree of the same DLLs")
+set(TUNER_WINDOWS_CLANG_BUILD "" CACHE PATH "Build tree of the same DLLs built with clang")
 
 add_executable(pe-check tools/pe-check/PeCheck.cpp tools/pe-check/PeImage.cpp)
 target_compile_options(pe-check PRIVATE ${TUNER_WARNINGS})
@@ -88,6 +110,14 @@ if(TUNER_WINDOWS_BUILD)
             add_test(NAME pe.Reproducible.${dll}
                      COMMAND pe-check identical ${plugins}/${dll} ${TUNER_WINDOWS_BUILD_AGAIN}/plugins/${dll})
         endforeach()
+    endif()
+
+    if(TUNER_WINDOWS_CLANG_BUILD)
+        list(TRANSFORM dll_names PREPEND ${TUNER_WINDOWS_CLANG_BUILD}/plugins/ OUTPUT_VARIABLE clang_dll_paths)
+        add_test(NAME pe.Clang.PluginDlls COMMAND pe-check plugin ${clang_dll_paths})
+        add_test(NAME pe.Clang.TarrikDiffersFromDovrane2OnlyInName
+                 COMMAND pe-check only-names-differ ${TUNER_WINDOWS_CLANG_BUILD}/plugins/Tarrik.dll
+                         ${TUNER_WINDOWS_CLANG_BUILD}/plugins/Dovrane2.dll)
     endif()
 
     # The check must reject each of these faults, for the right reason.
@@ -118,4 +148,22 @@ if(TUNER_WINDOWS_BUILD)
     get_property(all_tests DIRECTORY PROPERTY TESTS)
     list(FILTER all_tests INCLUDE REGEX "^pe\\.")
     set_tests_properties(${all_tests} PROPERTIES LABELS pe)
+endif()
+
+# Without the sanitizers: static analysis of the plug-in, and the benchmark (not a test).
+if(NOT TUNER_SANITIZERS)
+    find_program(CLANG_TIDY clang-tidy REQUIRED)
+    find_program(CPPCHECK cppcheck REQUIRED)
+    list(TRANSFORM TUNER_PLUGIN_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/ OUTPUT_VARIABLE plugin_paths)
+    add_test(NAME lint.clang-tidy COMMAND ${CLANG_TIDY} -p ${CMAKE_BINARY_DIR} --quiet ${plugin_paths})
+    add_test(NAME lint.cppcheck
+             COMMAND ${CPPCHECK} --enable=warning,style,performance,portability --error-exitcode=1 --inline-suppr
+                     --std=c++17 --language=c++ -q -I ${CMAKE_SOURCE_DIR}/plugin -I ${CMAKE_SOURCE_DIR}/standin/include
+                     ${CMAKE_SOURCE_DIR}/plugin)
+    set_tests_properties(lint.clang-tidy lint.cppcheck PROPERTIES LABELS lint)
+
+    find_package(benchmark REQUIRED)
+    add_executable(channel_change_benchmark benchmarks/ChannelChangeBenchmark.cpp variants/Dovrane/Variant.cpp)
+    target_compile_options(channel_change_benchmark PRIVATE ${TUNER_WARNINGS})
+    target_link_libraries(channel_change_benchmark PRIVATE tuner_plugin benchmark::benchmark)
 endif()

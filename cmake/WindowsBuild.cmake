@@ -58,6 +58,12 @@ foreach(variant IN LISTS TUNER_VARIANTS)
 endforeach()
 
 
+# Clang builds the plug-ins only: it has no C++ run-time of its own for this target, and the
+# tools need one.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    return()
+endif()
+
 # The stand-in host and the simulated key transmitter, side by side in one folder: the host
 # picks up the simulator's hid.dll and setupapi.dll when told to prefer native libraries.
 set(TUNER_HOST_DIR ${CMAKE_BINARY_DIR}/host)

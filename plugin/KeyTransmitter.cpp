@@ -2,15 +2,7 @@
 
 KeyReport MakeKeyReport(std::uint8_t outputSelector, std::uint8_t boxCode, std::uint8_t keyCode)
 {
-    KeyReport report;
-    report.ReportId = 0x00;
-    report.OutputSelector = outputSelector;
-    report.BoxCode = boxCode;
-    report.KeyCode = keyCode;
-    for (std::uint8_t& filler : report.Filler) {
-        filler = FillerByte;
-    }
-    return report;
+    return KeyReport{0x00, outputSelector, boxCode, keyCode, {FillerByte, FillerByte, FillerByte, FillerByte, FillerByte}};
 }
 
 KeyTransmitter::~KeyTransmitter()

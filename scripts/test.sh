@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test: the native unit tests under
-# the sanitizers, the checks of the built DLLs and their end-to-end tests under Wine.
+# Installs what is missing, builds everything and runs every test: the end-to-end tests of the
+# DLLs under Wine; the native unit tests under AddressSanitizer and UndefinedBehaviorSanitizer,
+# with the PE checks of the DLLs (GCC's, built twice, and clang's); the unit tests again under
+# ThreadSanitizer and under valgrind; and the static analysis of the plug-in.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
-for preset in windows windows-again native; do
+for preset in windows windows-again windows-clang native native-tsan native-plain; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"
 done
-ctest --preset windows
-ctest --preset native
+for preset in windows native native-tsan native-plain; do
+    echo "== tests: $preset"
+    ctest --preset "$preset"
+done

@@ -151,6 +151,16 @@ void Install(const Scenario& scenario)
     machine.NumbersRead.assign(scenario.Interfaces.size(), false);
 }
 
+void ForgetRecords()
+{
+    const std::lock_guard<std::mutex> lock(machineLock);
+    machine.Calls.clear();
+    machine.Writes.clear();
+    machine.Fallible.clear();
+    machine.WritesSeen = 0;
+    machine.NumbersRead.assign(machine.Scene.Interfaces.size(), false);
+}
+
 std::vector<std::string> Calls()
 {
     const std::lock_guard<std::mutex> lock(machineLock);

@@ -51,6 +51,10 @@ HidInterface Transmitter(const std::string& path);
 // Replaces the machine's state with a fresh one presenting the scenario.
 void Install(const Scenario& scenario);
 
+// Forgets the calls, writes and misuse recorded so far, keeping the scenario and whatever is
+// open: lets a long run of channel changes go on without its records growing.
+void ForgetRecords();
+
 // Every platform call since Install, one line each with its arguments, in order.
 std::vector<std::string> Calls();
 // Every report written since Install, in order.
