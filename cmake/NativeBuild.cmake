@@ -51,8 +51,8 @@ add_executable(plugin_tests
     tests/HidDeviceSearchTests.cpp
     tests/FaultInjectionTests.cpp
     tests/ChannelNumberProperties.cpp
-    variants/Dovrane/Variant.cpp
 )
+tuner_use_variant(plugin_tests Dovrane)
 target_compile_options(plugin_tests PRIVATE ${TUNER_WARNINGS})
 target_link_libraries(plugin_tests PRIVATE tuner_plugin GTest::gtest_main)
 tuner_unit_tests(plugin_tests)
@@ -60,7 +60,8 @@ tuner_unit_tests(plugin_tests)
 # Two deliverables as loadable modules in one process, each exporting only the two entry points
 # and calling the platform stand-in of the program that loads it.
 foreach(variant IN ITEMS Dovrane Dovrane2)
-    add_library(plugin_${variant} MODULE ${TUNER_PLUGIN_SOURCES} variants/${variant}/Variant.cpp)
+    add_library(plugin_${variant} MODULE ${TUNER_PLUGIN_SOURCES})
+    tuner_use_variant(plugin_${variant} ${variant})
     target_include_directories(plugin_${variant} PRIVATE plugin standin/include)
     target_compile_options(plugin_${variant} PRIVATE ${TUNER_WARNINGS})
     target_link_options(plugin_${variant} PRIVATE -Wl,--version-script=${CMAKE_SOURCE_DIR}/tests/plugin-exports.map)
@@ -79,7 +80,8 @@ tuner_unit_tests(concurrency_tests)
 
 # Each deliverable's properties record and report bytes, one program per deliverable.
 foreach(variant IN LISTS TUNER_VARIANTS)
-    add_executable(variant_tests_${variant} tests/VariantTests.cpp variants/${variant}/Variant.cpp)
+    add_executable(variant_tests_${variant} tests/VariantTests.cpp)
+    tuner_use_variant(variant_tests_${variant} ${variant})
     target_compile_definitions(variant_tests_${variant} PRIVATE TUNER_VARIANT_NAME="${variant}")
     target_compile_options(variant_tests_${variant} PRIVATE ${TUNER_WARNINGS})
     target_link_libraries(variant_tests_${variant} PRIVATE tuner_plugin GTest::gtest_main)
@@ -103,6 +105,21 @@ if(TUNER_WINDOWS_BUILD)
     list(TRANSFORM TUNER_VARIANTS APPEND .dll OUTPUT_VARIABLE dll_names)
     list(TRANSFORM dll_names PREPEND ${plugins}/ OUTPUT_VARIABLE dll_paths)
     add_test(NAME pe.PluginDlls COMMAND pe-check plugin ${dll_paths})
+    # Each DLL's version resource, as Windows shows it in the file's properties.
+    set(version_Dovrane "Dovrane" "Kestrova tuner driver for a Sky+ digibox.")
+    set(version_Dovrane2 "Dovrane (2nd Output)" "Kestrova tuner driver for a Sky+ digibox using output #2.")
+    set(version_Tarrik2 "Tarrik (2nd Output)" "Kestrova tuner driver for a Sky digibox using output #2.")
+    set(version_Tarrik ${version_Dovrane2})
+    set(version_text ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0)
+    foreach(variant IN LISTS TUNER_VARIANTS)
+        list(GET version_${variant} 0 product)
+        list(GET version_${variant} 1 description)
+        add_test(NAME pe.Version.${variant}
+                 COMMAND pe-check version ${plugins}/${variant}.dll "ProductName=${product}"
+                         "FileDescription=${description}" "OriginalFilename=${variant}.dll"
+                         "InternalName=${variant}.dll" "FileVersion=${version_text}" "ProductVersion=${version_text}"
+                         "(fixed file version)=${version_text}")
+    endforeach()
     add_test(NAME pe.TarrikDiffersFromDovrane2OnlyInName
              COMMAND pe-check only-names-differ ${plugins}/Tarrik.dll ${plugins}/Dovrane2.dll)
     if(TUNER_WINDOWS_BUILD_AGAIN)
@@ -127,6 +144,8 @@ if(TUNER_WINDOWS_BUILD)
         "RenamedExport|exports are not exactly"
         "SwappedOrdinals|exports are not exactly"
         "Dovrane-renamed|export directory names the library \"Dovrane.dll\""
+        "Dovrane-renamed|version resource's OriginalFilename is \"Dovrane.dll\""
+        "NoVersion|resources other than one version resource"
         "ExtraImport|imports other than"
         "NoNxCompat|NX_COMPAT"
         "NoDynamicBase|DYNAMIC_BASE"
@@ -136,7 +155,8 @@ if(TUNER_WINDOWS_BUILD)
         string(REPLACE "|" ";" parts "${rejection}")
         list(GET parts 0 fixture)
         list(GET parts 1 message)
-        add_test(NAME pe.Rejects.${fixture}
+        string(MAKE_C_IDENTIFIER "${message}" reason)
+        add_test(NAME pe.Rejects.${fixture}.${reason}
                  COMMAND ${expect_failure} "${message}" $<TARGET_FILE:pe-check> plugin ${fixtures}/${fixture}.dll)
     endforeach()
     add_test(NAME pe.Rejects.DifferentConstants
@@ -163,7 +183,8 @@ if(NOT TUNER_SANITIZERS)
     set_tests_properties(lint.clang-tidy lint.cppcheck PROPERTIES LABELS lint)
 
     find_package(benchmark REQUIRED)
-    add_executable(channel_change_benchmark benchmarks/ChannelChangeBenchmark.cpp variants/Dovrane/Variant.cpp)
+    add_executable(channel_change_benchmark benchmarks/ChannelChangeBenchmark.cpp)
+    tuner_use_variant(channel_change_benchmark Dovrane)
     target_compile_options(channel_change_benchmark PRIVATE ${TUNER_WARNINGS})
     target_link_libraries(channel_change_benchmark PRIVATE tuner_plugin benchmark::benchmark)
 endif()

@@ -1,3 +1,5 @@
+enable_language(RC)
+
 # The product: four self-contained 32-bit plug-in DLLs. They link against the platform's HID,
 # device-setup and kernel libraries and nothing else: no C or C++ run-time, no libgcc.
 
@@ -35,24 +37,28 @@ function(add_freestanding_dll name def_file output_dir)
     cmake_parse_arguments(PARSE_ARGV 3 arg "" "" "SOURCES;LINK_OPTIONS")
     add_library(${name} MODULE ${arg_SOURCES} ${def_file})
     target_include_directories(${name} PRIVATE plugin)
-    target_compile_options(${name} PRIVATE ${TUNER_DLL_COMPILE_OPTIONS})
+    target_compile_options(${name} PRIVATE "$<$<COMPILE_LANGUAGE:CXX>:${TUNER_DLL_COMPILE_OPTIONS}>")
     target_link_options(${name} PRIVATE ${arg_LINK_OPTIONS})
     target_link_libraries(${name} PRIVATE hid setupapi kernel32)
     set_target_properties(${name} PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${output_dir})
 endfunction()
 
-# add_plugin_dll(NAME DEF_FILE OUTPUT_DIR [SOURCES ...] [LINK_OPTIONS ...])
-# One DLL of the plug-in's code with its own sources (its variant) and export list.
-function(add_plugin_dll name def_file output_dir)
-    cmake_parse_arguments(PARSE_ARGV 3 arg "" "" "SOURCES;LINK_OPTIONS")
+# add_plugin_dll(NAME VARIANT DEF_FILE OUTPUT_DIR [SOURCES ...] [LINK_OPTIONS ...])
+# One DLL of the plug-in's code with one deliverable's constants, version resource and exports.
+function(add_plugin_dll name variant def_file output_dir)
+    cmake_parse_arguments(PARSE_ARGV 4 arg "" "" "SOURCES;LINK_OPTIONS")
     add_freestanding_dll(${name} ${def_file} ${output_dir}
-        SOURCES ${arg_SOURCES} $<TARGET_OBJECTS:tuner_plugin>
+        SOURCES ${arg_SOURCES} plugin/VersionInfo.rc $<TARGET_OBJECTS:tuner_plugin>
         LINK_OPTIONS ${arg_LINK_OPTIONS})
+    tuner_use_variant(${name} ${variant})
+    target_compile_definitions(${name} PRIVATE
+        TUNER_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
+        TUNER_VERSION_MINOR=${PROJECT_VERSION_MINOR}
+        TUNER_VERSION_PATCH=${PROJECT_VERSION_PATCH})
 endfunction()
 
 foreach(variant IN LISTS TUNER_VARIANTS)
-    add_plugin_dll(${variant} variants/${variant}/${variant}.def ${CMAKE_BINARY_DIR}/plugins
-        SOURCES variants/${variant}/Variant.cpp
+    add_plugin_dll(${variant} ${variant} variants/${variant}/${variant}.def ${CMAKE_BINARY_DIR}/plugins
         LINK_OPTIONS ${TUNER_DLL_LINK_OPTIONS}
     )
 endforeach()

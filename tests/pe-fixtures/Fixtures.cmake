@@ -6,8 +6,8 @@ set(fixture_src ${CMAKE_CURRENT_LIST_DIR})
 set(good_def ${CMAKE_SOURCE_DIR}/variants/Dovrane/Dovrane.def)
 
 function(add_faulty_dll name def_file)
-    add_plugin_dll(${name} ${def_file} ${fixture_dir}
-        SOURCES ${CMAKE_SOURCE_DIR}/variants/Dovrane/Variant.cpp ${ARGN}
+    add_plugin_dll(${name} Dovrane ${def_file} ${fixture_dir}
+        SOURCES ${ARGN}
         LINK_OPTIONS ${fixture_link_options}
     )
 endfunction()
@@ -36,3 +36,9 @@ set(fixture_link_options ${TUNER_DLL_LINK_OPTIONS})
 list(REMOVE_ITEM fixture_link_options -Wl,--no-insert-timestamp)
 list(APPEND fixture_link_options -Wl,--insert-timestamp)
 add_faulty_dll(TimeStamped ${good_def})
+
+# A plug-in without a version resource.
+add_freestanding_dll(NoVersion ${good_def} ${fixture_dir}
+    SOURCES $<TARGET_OBJECTS:tuner_plugin>
+    LINK_OPTIONS ${TUNER_DLL_LINK_OPTIONS})
+tuner_use_variant(NoVersion Dovrane)

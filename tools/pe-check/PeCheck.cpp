@@ -2,7 +2,9 @@
 //
 //   pe-check plugin FILE...        each FILE is a self-contained plug-in DLL (exports, imports, flags)
 //   pe-check identical A B         A and B are the same bytes
-//   pe-check only-names-differ A B A and B differ in nothing but their export directory's library name
+//   pe-check only-names-differ A B A and B differ in nothing but their names: the export directory's
+//                                  library name and the version resource's file names
+//   pe-check version FILE KEY=VALUE...  FILE's version resource holds these strings
 //
 // Prints what it found; exits 1 when a check fails, 2 on a usage or read error.
 
@@ -10,7 +12,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <iostream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -22,6 +24,7 @@ const std::vector<pe::Export> PluginExports = {{1, "SetTunerFrequency", 0}, {2, 
 const std::set<std::string> PluginImports = {"HID.DLL", "KERNEL32.DLL", "SETUPAPI.DLL"};
 
 constexpr std::uint16_t MachineI386 = 0x14C;
+constexpr std::uint32_t VersionResource = 16;
 constexpr std::uint16_t ImageDll = 0x2000;
 constexpr std::uint16_t DynamicBase = 0x0040;
 constexpr std::uint16_t NxCompat = 0x0100;
@@ -30,6 +33,12 @@ std::string BaseName(const std::string& path)
 {
     const std::string::size_type slash = path.find_last_of("/\\");
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string Value(const std::map<std::string, std::string>& map, const std::string& key)
+{
+    const auto found = map.find(key);
+    return found == map.end() ? std::string() : found->second;
 }
 
 std::string Join(const std::vector<std::string>& items, const char* separator)
@@ -115,30 +124,70 @@ std::vector<std::string> CheckPlugin(const std::string& path)
         problems.push_back("carries a time stamp: builds are not reproducible");
     }
 
-    std::printf("%s: %zu bytes\n  exports: %s\n  imports: %s\n", fileName.c_str(), image.Bytes().size(),
-                Join(exportText, ", ").c_str(), Join(importText, "; ").c_str());
+    const std::map<std::string, std::string> version = image.VersionInfo();
+    if (image.ResourceTypes() != std::vector<std::uint32_t>{VersionResource}) {
+        problems.push_back("resources other than one version resource");
+    }
+    for (const char* name : {"OriginalFilename", "InternalName"}) {
+        if (Value(version, name) != fileName) {
+            problems.push_back(std::string("version resource's ") + name + " is \"" + Value(version, name) +
+                               "\", not " + fileName);
+        }
+    }
+    for (const char* text : {"FileDescription", "ProductName"}) {
+        if (Value(version, text).empty()) {
+            problems.push_back(std::string("version resource has no ") + text);
+        }
+    }
+    const std::string fixed = Value(version, "(fixed file version)");
+    if (fixed.empty() || Value(version, "FileVersion") != fixed || Value(version, "ProductVersion") != fixed ||
+        Value(version, "(fixed product version)") != fixed) {
+        problems.push_back("file and product versions disagree: " + Value(version, "FileVersion") + ", " +
+                           Value(version, "ProductVersion") + ", fixed " + fixed);
+    }
+
+    std::printf("%s: %zu bytes\n  exports: %s\n  imports: %s\n  version: %s \"%s\", \"%s\"\n", fileName.c_str(),
+                image.Bytes().size(), Join(exportText, ", ").c_str(), Join(importText, "; ").c_str(),
+                Value(version, "FileVersion").c_str(), Value(version, "ProductName").c_str(),
+                Value(version, "FileDescription").c_str());
     return problems;
 }
 
-// A copy of the image's bytes with its export directory blanked out: the section that holds it,
-// that section's size, the directory's size and the checksum over the whole file.
-std::vector<std::uint8_t> WithoutExportDirectory(const pe::Image& image, std::vector<std::string>& problems)
+// A copy of the image's bytes with the places that hold its names blanked out: the sections of
+// the export directory and of the resources, their sizes, and the checksum over the whole file.
+// What those sections say is compared separately.
+std::vector<std::uint8_t> WithoutNames(const pe::Image& image, std::vector<std::string>& problems)
 {
     std::vector<std::uint8_t> bytes = image.Bytes();
-    const pe::DataDirectory dir = image.Directory(pe::ExportDirectory);
-    const pe::Section* section = image.SectionAt(dir.Rva);
-    if (dir.Rva == 0 || section == nullptr || section->Name != ".edata") {
-        problems.push_back("the export directory is not in a section of its own");
-        return bytes;
-    }
     auto blank = [&](std::uint32_t offset, std::uint32_t length) {
         std::fill(bytes.begin() + offset, bytes.begin() + offset + length, 0);
     };
     blank(image.CheckSumOffset(), 4);
-    blank(image.DirectoryEntryOffset(pe::ExportDirectory) + 4, 4);
-    blank(section->HeaderOffset + 8, 4);
-    blank(section->RawOffset, section->RawSize);
+    const struct {
+        int Directory;
+        const char* Section;
+    } named[] = {{pe::ExportDirectory, ".edata"}, {pe::ResourceDirectory, ".rsrc"}};
+    for (const auto& n : named) {
+        const pe::DataDirectory dir = image.Directory(n.Directory);
+        const pe::Section* section = image.SectionAt(dir.Rva);
+        if (dir.Rva == 0 || section == nullptr || section->Name != n.Section) {
+            problems.push_back(std::string("no ") + n.Section + " section of its own");
+            continue;
+        }
+        blank(image.DirectoryEntryOffset(n.Directory) + 4, 4);
+        blank(section->HeaderOffset + 8, 4);
+        blank(section->RawOffset, section->RawSize);
+    }
     return bytes;
+}
+
+// The version resource without the two strings that name the file.
+std::map<std::string, std::string> VersionWithoutNames(const pe::Image& image)
+{
+    std::map<std::string, std::string> version = image.VersionInfo();
+    version.erase("OriginalFilename");
+    version.erase("InternalName");
+    return version;
 }
 
 int Identical(const std::string& a, const std::string& b)
@@ -158,8 +207,11 @@ int OnlyNamesDiffer(const std::string& a, const std::string& b)
     const pe::Image first = pe::Image::Load(a);
     const pe::Image second = pe::Image::Load(b);
     std::vector<std::string> problems;
-    if (WithoutExportDirectory(first, problems) != WithoutExportDirectory(second, problems)) {
+    if (WithoutNames(first, problems) != WithoutNames(second, problems)) {
         problems.push_back("code, data, imports or relocations differ");
+    }
+    if (VersionWithoutNames(first) != VersionWithoutNames(second) || first.ResourceTypes() != second.ResourceTypes()) {
+        problems.push_back("their resources differ in more than the file names");
     }
     auto exportsOf = [](const pe::Image& image) {
         std::vector<std::string> text;
@@ -177,9 +229,28 @@ int OnlyNamesDiffer(const std::string& a, const std::string& b)
     if (!problems.empty()) {
         return 1;
     }
-    std::printf("%s and %s differ only in their library names (\"%s\", \"%s\")\n", BaseName(a).c_str(),
-                BaseName(b).c_str(), first.ExportName().c_str(), second.ExportName().c_str());
+    std::printf("%s and %s differ only in their names (\"%s\", \"%s\" in the export directory and version)\n",
+                BaseName(a).c_str(), BaseName(b).c_str(), first.ExportName().c_str(), second.ExportName().c_str());
     return 0;
+}
+
+int Version(const std::string& path, const std::vector<std::string>& expected)
+{
+    const std::map<std::string, std::string> version = pe::Image::Load(path).VersionInfo();
+    int failed = 0;
+    for (const std::string& pair : expected) {
+        const std::string::size_type equals = pair.find('=');
+        const std::string key = pair.substr(0, equals);
+        const std::string want = equals == std::string::npos ? std::string() : pair.substr(equals + 1);
+        if (Value(version, key) != want) {
+            std::printf("FAIL: %s: %s is \"%s\", expected \"%s\"\n", BaseName(path).c_str(), key.c_str(),
+                        Value(version, key).c_str(), want.c_str());
+            failed = 1;
+        } else {
+            std::printf("%s: %s = \"%s\"\n", BaseName(path).c_str(), key.c_str(), want.c_str());
+        }
+    }
+    return failed;
 }
 
 int Usage()
@@ -187,7 +258,8 @@ int Usage()
     std::fprintf(stderr,
                  "usage: pe-check plugin FILE...\n"
                  "       pe-check identical A B\n"
-                 "       pe-check only-names-differ A B\n");
+                 "       pe-check only-names-differ A B\n"
+                 "       pe-check version FILE KEY=VALUE...\n");
     return 2;
 }
 
@@ -215,6 +287,9 @@ int main(int argc, char** argv)
         }
         if (args[0] == "only-names-differ" && args.size() == 3) {
             return OnlyNamesDiffer(args[1], args[2]);
+        }
+        if (args[0] == "version" && args.size() >= 3) {
+            return Version(args[1], std::vector<std::string>(args.begin() + 2, args.end()));
         }
     } catch (const pe::Error& error) {
         std::fprintf(stderr, "pe-check: %s\n", error.what());

@@ -170,4 +170,121 @@ std::map<std::string, std::vector<std::string>> Image::Imports() const
     return imports;
 }
 
+std::vector<std::uint32_t> Image::ResourceTypes() const
+{
+    std::vector<std::uint32_t> types;
+    const DataDirectory dir = Directory(ResourceDirectory);
+    if (dir.Rva == 0) {
+        return types;
+    }
+    const std::uint32_t root = Offset(dir.Rva);
+    const std::uint32_t entries = static_cast<std::uint32_t>(U16(root + 12)) + U16(root + 14);
+    for (std::uint32_t i = 0; i < entries; ++i) {
+        types.push_back(U32(root + 16 + 8 * i));
+    }
+    return types;
+}
+
+namespace {
+
+std::string Narrow(const Image& image, std::uint32_t at, std::uint32_t end, std::uint32_t& next)
+{
+    std::string text;
+    for (; at + 2 <= end; at += 2) {
+        const std::uint16_t c = image.U16(at);
+        if (c == 0) {
+            next = at + 2;
+            return text;
+        }
+        text += c < 0x80 ? static_cast<char>(c) : '?';
+    }
+    throw Error("unterminated text in the version resource");
+}
+
+std::uint32_t Align4(std::uint32_t offset, std::uint32_t base)
+{
+    return base + ((offset - base + 3) & ~3u);
+}
+
+std::string Quad(std::uint32_t high, std::uint32_t low)
+{
+    return std::to_string(high >> 16) + "." + std::to_string(high & 0xFFFF) + "." + std::to_string(low >> 16) + "." +
+           std::to_string(low & 0xFFFF);
+}
+
+// One node of the version resource and its children: wLength, wValueLength, wType, key, value.
+void ReadVersionNode(const Image& image, std::uint32_t at, std::uint32_t base, int depth,
+                     std::map<std::string, std::string>& info)
+{
+    if (depth > 4) {
+        throw Error("version resource nested too deeply");
+    }
+    const std::uint32_t length = image.U16(at);
+    const std::uint32_t valueLength = image.U16(at + 2);
+    const std::uint16_t type = image.U16(at + 4);
+    const std::uint32_t end = at + length;
+    if (length < 6) {
+        throw Error("malformed version resource");
+    }
+    std::uint32_t next = 0;
+    const std::string key = Narrow(image, at + 6, end, next);
+    std::uint32_t value = Align4(next, base);
+    if (depth == 0) {
+        if (valueLength < 52 || image.U32(value) != 0xFEEF04BDu) {
+            throw Error("version resource without its fixed part");
+        }
+        info["(fixed file version)"] = Quad(image.U32(value + 8), image.U32(value + 12));
+        info["(fixed product version)"] = Quad(image.U32(value + 16), image.U32(value + 20));
+    } else if (depth == 3 && type == 1) {
+        std::uint32_t ignored = 0;
+        info[key] = valueLength == 0 ? std::string() : Narrow(image, value, end, ignored);
+        return;
+    }
+    std::uint32_t child = Align4(value + (type == 1 ? 2 * valueLength : valueLength), base);
+    while (child + 6 <= end) {
+        const std::uint32_t childLength = image.U16(child);
+        if (childLength == 0) {
+            break;
+        }
+        if (depth < 3) {
+            ReadVersionNode(image, child, base, depth + 1, info);
+        }
+        child = Align4(child + childLength, base);
+    }
+}
+
+}  // namespace
+
+std::map<std::string, std::string> Image::VersionInfo() const
+{
+    std::map<std::string, std::string> info;
+    const DataDirectory dir = Directory(ResourceDirectory);
+    if (dir.Rva == 0) {
+        return info;
+    }
+    const std::uint32_t sectionStart = Offset(dir.Rva);
+    // Root -> type 16 (version) -> its first name -> its first language -> data entry.
+    std::uint32_t node = sectionStart;
+    std::uint32_t wanted = 16;
+    for (int level = 0; level < 3; ++level) {
+        const std::uint32_t entries = static_cast<std::uint32_t>(U16(node + 12)) + U16(node + 14);
+        std::uint32_t found = 0;
+        for (std::uint32_t i = 0; i < entries && found == 0; ++i) {
+            if (level > 0 || U32(node + 16 + 8 * i) == wanted) {
+                found = U32(node + 20 + 8 * i);
+            }
+        }
+        if (found == 0) {
+            return info;
+        }
+        node = sectionStart + (found & 0x7FFFFFFFu);
+        if (level < 2 && !(found & 0x80000000u)) {
+            throw Error("malformed resource directory");
+        }
+    }
+    const std::uint32_t data = Offset(U32(node));
+    ReadVersionNode(*this, data, data, 0, info);
+    return info;
+}
+
 }  // namespace pe

@@ -55,6 +55,10 @@ public:
     std::string ExportName() const;  // the library name in the export directory
     std::vector<Export> Exports() const;
     std::map<std::string, std::vector<std::string>> Imports() const;  // library -> functions
+    std::vector<std::uint32_t> ResourceTypes() const;                 // the types at the root
+    // The version resource's strings, plus "(fixed file version)" and "(fixed product version)"
+    // from its fixed part as "a.b.c.d"; empty when there is none.
+    std::map<std::string, std::string> VersionInfo() const;
 
     std::uint32_t Offset(std::uint32_t rva) const;  // file offset of an address; throws if unmapped
     std::uint16_t U16(std::uint32_t offset) const;

@@ -1,9 +1,0 @@
-// A Sky+ digibox on the key transmitter's second output.
-#include "PluginVariant.h"
-
-const PluginVariant Variant = {
-    0x31,  // OutputSelector
-    0x0C,  // BoxCode
-    "Dovrane (2nd Output)",
-    "Kestrova tuner driver for a Sky+ digibox using output #2.",
-};

@@ -1,0 +1,9 @@
+// Built with exactly Dovrane2's constants, under its own file name: a Sky+ digibox on the
+// key transmitter's second output.
+#pragma once
+
+#define VARIANT_OUTPUT_SELECTOR 0x31
+#define VARIANT_BOX_CODE 0x0C
+#define VARIANT_DISPLAY_NAME "Dovrane (2nd Output)"
+#define VARIANT_DESCRIPTION "Kestrova tuner driver for a Sky+ digibox using output #2."
+#define VARIANT_FILE_NAME "Tarrik.dll"
