@@ -29,6 +29,8 @@ endforeach()
 add_test(NAME wine.TarrikAndDovrane2RecordsMatch COMMAND ${e2e} props-match)
 add_test(NAME wine.SimulatorLoadsAsNative COMMAND ${e2e} loads-native Dovrane)
 add_test(NAME wine.WinesOwnHidStack COMMAND ${e2e} wine-hid Dovrane)
+add_test(NAME wine.DeviceListing COMMAND ${e2e} devices)
+add_test(NAME wine.DeviceListingWithoutTransmitter COMMAND ${e2e} devices-none)
 
 # The host must catch a plug-in that misbehaves, and say why.
 add_test(NAME wine.HostCatches.LeakedWriteHandle COMMAND ${e2e} rejects host-fixtures/LeakyWrite.dll 3 "is still open")

@@ -176,6 +176,31 @@ loads-native)
     done
     echo "the simulated hid.dll and setupapi.dll load as native"
     ;;
+devices)
+    # The listing shows every interface with its numbers, marks the transmitter and says it is ready.
+    scenario "device 046D C31C - keyboard" "device 6666 F100 absent,- missing" "device 6666 F100 - tx"
+    output=$(run_wine "$host" devices) || fail "devices failed: $output"
+    printf '%s\n' "$output"
+    grep -qE "^ +1\. vendor 0x046D product 0xC31C +Z:.*keyboard$" <<<"$output" || fail "keyboard not listed"
+    grep -qE "^ +2\. cannot be opened \(error 2\) +Z:.*missing$" <<<"$output" || fail "missing device not listed"
+    grep -qE "^ +3\. vendor 0x6666 product 0xF100 +Z:.*tx  <- key transmitter$" <<<"$output" || fail "transmitter not marked"
+    grep -qF "Key transmitter found and ready" <<<"$output" || fail "transmitter not reported ready"
+    ;;
+devices-none)
+    # No transmitter: the listing says so and ends with status 1; Wine's own HID stack, whatever
+    # it presents, has no key transmitter either.
+    scenario "device 046D C31C - keyboard"
+    for overrides in "" "hid,setupapi=b"; do
+        set +e
+        output=$(WINEDLLOVERRIDES=$overrides run_wine "$host" devices 2>&1)
+        actual=$?
+        set -e
+        printf '%s\n' "$output"
+        [ "$actual" -eq 1 ] || fail "devices exited with $actual, expected 1"
+        grep -qF "No key transmitter (vendor 0x6666, product 0xF100) found" <<<"$output" || fail "no verdict"
+        ! grep -qF "<- key transmitter" <<<"$output" || fail "a transmitter was marked"
+    done
+    ;;
 rejects)
     # rejects DLL STATUS MESSAGE: the host, given a faulty plug-in, ends with STATUS and says why.
     plugin="$TUNER_BUILD/$3"

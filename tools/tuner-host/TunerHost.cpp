@@ -2,10 +2,16 @@
 // two exports, and asks it for its properties or to change channel, the way Kestrova does.
 
 #include <windows.h>
+#include <setupapi.h>
+
+extern "C" {
+#include <hidsdi.h>
+}
 
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -33,11 +39,14 @@ typedef int(__cdecl* HandlesGivenFn)(HANDLE*, int);
 enum ExitCode { Success = 0, Failure = 1, Usage = 2, Misbehaved = 3 };
 
 const char* const HelpText =
-    "usage: tuner-host PLUGIN.dll props [--raw]\n"
+    "usage: tuner-host devices\n"
+    "       tuner-host PLUGIN.dll props [--raw]\n"
     "       tuner-host PLUGIN.dll tune CHANNEL...\n"
     "       tuner-host PLUGIN.dll bench DEVICE-PATH [ROUNDS]\n"
     "\n"
     "Loads a Kestrova tuner plug-in and calls it as Kestrova would.\n"
+    "  devices      lists the HID interfaces Windows presents, with their vendor and product\n"
+    "               numbers, and marks the key transmitter; exits with 1 when there is none\n"
     "  props        asks for the plug-in's properties and prints its name and description;\n"
     "               --raw also prints the 528-byte record in hex\n"
     "  tune         changes channel once for each CHANNEL (0 to 4294967295), in order, and\n"
@@ -249,6 +258,129 @@ int Tune(const Plugin& plugin, const std::vector<std::uint32_t>& channels)
     return status;
 }
 
+// The set of present HID interfaces, for the device listing.
+class InterfaceSet {
+public:
+    explicit InterfaceSet(const GUID& hidClass)
+        : set_(SetupDiGetClassDevsA(&hidClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE))
+    {
+    }
+    ~InterfaceSet()
+    {
+        if (set_ != INVALID_HANDLE_VALUE) {
+            SetupDiDestroyDeviceInfoList(set_);
+        }
+    }
+    InterfaceSet(const InterfaceSet&) = delete;
+    InterfaceSet& operator=(const InterfaceSet&) = delete;
+    HDEVINFO Get() const { return set_; }
+
+private:
+    HDEVINFO set_;
+};
+
+class File {
+public:
+    File(const char* path, DWORD access)
+        : handle_(CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr)),
+          error_(GetLastError())
+    {
+    }
+    ~File()
+    {
+        if (handle_ != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle_);
+        }
+    }
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    bool Open() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return handle_; }
+    DWORD Error() const { return error_; }
+
+private:
+    HANDLE handle_;
+    DWORD error_;
+};
+
+// The device path of one member of the set, or an empty string.
+std::string DevicePath(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& data)
+{
+    DWORD size = 0;
+    SetupDiGetDeviceInterfaceDetailA(set, &data, nullptr, 0, &size, nullptr);
+    if (size < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) {
+        return {};
+    }
+    std::vector<char> buffer(size);
+    auto* detail = reinterpret_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_A>(buffer.data());
+    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+    if (!SetupDiGetDeviceInterfaceDetailA(set, &data, detail, size, nullptr, nullptr)) {
+        return {};
+    }
+    return std::string(detail->DevicePath, strnlen(detail->DevicePath, size - offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath)));
+}
+
+// Lists the present HID interfaces as the plug-ins search them, and whether the first key
+// transmitter among them, the one the plug-ins use, can be opened for writing.
+int Devices()
+{
+    GUID hidClass;
+    HidD_GetHidGuid(&hidClass);
+    const InterfaceSet set(hidClass);
+    if (set.Get() == INVALID_HANDLE_VALUE) {
+        std::printf("Windows cannot list its HID interfaces (error %lu).\n", GetLastError());
+        return Failure;
+    }
+    std::printf("HID interfaces present:\n");
+    int count = 0;
+    std::string transmitter;
+    SP_DEVICE_INTERFACE_DATA data;
+    for (DWORD index = 0;; ++index) {
+        data.cbSize = sizeof data;
+        if (!SetupDiEnumDeviceInterfaces(set.Get(), nullptr, &hidClass, index, &data)) {
+            break;
+        }
+        ++count;
+        const std::string path = DevicePath(set.Get(), data);
+        if (path.empty()) {
+            std::printf("  %2d. (its device path cannot be read)\n", count);
+            continue;
+        }
+        const File query(path.c_str(), 0);
+        HIDD_ATTRIBUTES attributes;
+        attributes.Size = sizeof attributes;
+        if (!query.Open()) {
+            std::printf("  %2d. cannot be opened (error %lu)          %s\n", count, query.Error(), path.c_str());
+        } else if (!HidD_GetAttributes(query.Get(), &attributes)) {
+            std::printf("  %2d. its numbers cannot be read             %s\n", count, path.c_str());
+        } else {
+            const bool isTransmitter = attributes.VendorID == 0x6666 && attributes.ProductID == 0xF100;
+            std::printf("  %2d. vendor 0x%04X product 0x%04X  %s%s\n", count, attributes.VendorID,
+                        attributes.ProductID, path.c_str(), isTransmitter ? "  <- key transmitter" : "");
+            if (isTransmitter && transmitter.empty()) {
+                transmitter = path;
+            }
+        }
+    }
+    if (count == 0) {
+        std::printf("  (none)\n");
+    }
+    if (transmitter.empty()) {
+        std::printf("No key transmitter (vendor 0x6666, product 0xF100) found: check that it is plugged in\n"
+                    "and that Windows shows it among its HID devices.\n");
+        return Failure;
+    }
+    const File writer(transmitter.c_str(), GENERIC_WRITE);
+    if (!writer.Open()) {
+        std::printf("Key transmitter found, but it cannot be opened for writing (error %lu): the plug-ins\n"
+                    "cannot send it keys.\n",
+                    writer.Error());
+        return Failure;
+    }
+    std::printf("Key transmitter found and ready: the plug-ins send their keys to %s\n", transmitter.c_str());
+    return Success;
+}
+
 // The I/O that every channel change needs, however it finds the device.
 bool BareIo(const char* devicePath)
 {
@@ -294,6 +426,9 @@ int main(int argc, char** argv)
                       std::strcmp(argv[1], "/?") == 0)) {
         std::fputs(HelpText, stdout);
         return Success;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "devices") == 0) {
+        return Devices();
     }
     if (argc < 3) {
         std::fputs(HelpText, stderr);
