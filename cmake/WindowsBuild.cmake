@@ -95,5 +95,25 @@ foreach(library IN ITEMS setupapi hid)
         PREFIX "" OUTPUT_NAME ${library} LIBRARY_OUTPUT_DIRECTORY ${TUNER_HOST_DIR})
 endforeach()
 
+# The release archive: the four plug-ins, the stand-in host, the README and their checksums.
+set(TUNER_RELEASE_NAME kestrova-tuners-${PROJECT_VERSION}-win32)
+set(release_files)
+foreach(variant IN LISTS TUNER_VARIANTS)
+    list(APPEND release_files plugins/${variant}.dll)
+endforeach()
+list(APPEND release_files host/tuner-host.exe ${CMAKE_SOURCE_DIR}/README.md)
+add_custom_target(release
+    COMMAND ${CMAKE_COMMAND} -DBINARY_DIR=${CMAKE_BINARY_DIR} -DRELEASE_NAME=${TUNER_RELEASE_NAME}
+            "-DFILES=${release_files}" -P ${CMAKE_SOURCE_DIR}/cmake/MakeRelease.cmake
+    DEPENDS ${TUNER_VARIANTS} tuner-host ${CMAKE_SOURCE_DIR}/README.md
+    BYPRODUCTS ${CMAKE_BINARY_DIR}/${TUNER_RELEASE_NAME}.zip
+    COMMENT "Packing ${TUNER_RELEASE_NAME}.zip"
+    VERBATIM)
+
+add_test(NAME release.Archive
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/check-release.sh ${CMAKE_BINARY_DIR}/${TUNER_RELEASE_NAME}.zip
+                 ${CMAKE_BINARY_DIR} ${TUNER_RELEASE_NAME})
+set_tests_properties(release.Archive PROPERTIES LABELS release)
+
 include(tests/pe-fixtures/Fixtures.cmake)
 include(tests/wine/Wine.cmake)

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the four plug-in DLLs and shows them at work.
+# Installs what is missing, builds the four plug-in DLLs, the stand-in host and the release
+# archive, and shows the plug-ins at work under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 cmake --preset windows
 cmake --build --preset windows
+cmake --build --preset release
 echo
 echo "Plug-ins built in build/windows/plugins:"
 ls -l build/windows/plugins/*.dll
+echo "Release archive: $(ls build/windows/kestrova-tuners-*-win32.zip)"
 echo
 scripts/demo.sh

@@ -11,6 +11,7 @@ for preset in windows windows-again windows-clang native native-tsan native-plai
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"
 done
+cmake --build --preset release
 for preset in windows native native-tsan native-plain; do
     echo "== tests: $preset"
     ctest --preset "$preset"
