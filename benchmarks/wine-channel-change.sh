@@ -9,14 +9,8 @@ rounds=${1:-500}
 TUNER_BUILD=build/windows
 source tests/wine/wine-env.sh
 
-tests/wine/prefix.sh start "$TUNER_BUILD" >/dev/null 2>&1
-trap 'tests/wine/prefix.sh stop "$TUNER_BUILD" >/dev/null' EXIT
-
 work="$TUNER_BUILD/benchmark"
-rm -rf "$work"
-mkdir -p "$work"
-export TUNER_SIMULATOR_SCENARIO
-TUNER_SIMULATOR_SCENARIO=$(winpath "$work/scenario.txt")
+use_simulator "$work"
 for interfaces in 1 64; do
     : >"$work/scenario.txt"
     for ((i = 1; i < interfaces; i++)); do

@@ -6,14 +6,8 @@ cd "$(dirname "$0")/.."
 TUNER_BUILD=build/windows
 source tests/wine/wine-env.sh
 
-tests/wine/prefix.sh start "$TUNER_BUILD" >/dev/null 2>&1
-trap 'tests/wine/prefix.sh stop "$TUNER_BUILD" >/dev/null' EXIT
-
 demo="$TUNER_BUILD/demo"
-rm -rf "$demo"
-mkdir -p "$demo"
-export TUNER_SIMULATOR_SCENARIO
-TUNER_SIMULATOR_SCENARIO=$(winpath "$demo/scenario.txt")
+use_simulator "$demo"
 channel=101
 for dll in Dovrane Dovrane2 Tarrik2 Tarrik; do
     : >"$demo/transmitter"

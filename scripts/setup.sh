@@ -11,7 +11,7 @@ packages=(
   g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 clang
   valgrind clang-tidy cppcheck
   wine wine32:i386
-  zip unzip
+  unzip
 )
 
 missing=()
