@@ -63,7 +63,6 @@ foreach(variant IN LISTS TUNER_VARIANTS)
     )
 endforeach()
 
-
 # Clang builds the plug-ins only: it has no C++ run-time of its own for this target, and the
 # tools need one.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
