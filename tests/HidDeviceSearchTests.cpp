@@ -22,19 +22,6 @@ HidInterface Keyboard()
     return standin::Device(KeyboardPath, 0x046D, 0xC31C);
 }
 
-// The paths that the search opened, or tried to open, for writing.
-std::vector<std::string> WriteOpens()
-{
-    std::vector<std::string> paths;
-    for (const std::string& call : standin::Calls()) {
-        const std::string::size_type access = call.find(", 0x40000000, ");
-        if (call.rfind("CreateFileA(", 0) == 0 && access != std::string::npos) {
-            paths.push_back(call.substr(12, access - 12));
-        }
-    }
-    return paths;
-}
-
 // Runs one search and releases what it returned, so that the fixture sees only its leftovers.
 bool Search(std::int32_t vendor = 0x6666, std::int32_t product = 0xF100)
 {
@@ -94,13 +81,6 @@ struct SearchCase {
 void PrintTo(const SearchCase& c, std::ostream* out)
 {
     *out << c.Name;
-}
-
-standin::Scenario Devices(std::vector<HidInterface> interfaces)
-{
-    standin::Scenario scenario;
-    scenario.Interfaces = std::move(interfaces);
-    return scenario;
 }
 
 HidInterface With(HidInterface device, void (*fault)(HidInterface&))

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 class StandinTest : public ::testing::Test {
@@ -39,6 +40,26 @@ inline std::vector<std::string> WrittenReports()
         reports.push_back(HexBytes(write.Bytes));
     }
     return reports;
+}
+
+inline standin::Scenario Devices(std::vector<standin::HidInterface> interfaces)
+{
+    standin::Scenario scenario;
+    scenario.Interfaces = std::move(interfaces);
+    return scenario;
+}
+
+// The paths that were opened, or that an open was tried on, for writing.
+inline std::vector<std::string> WriteOpens()
+{
+    std::vector<std::string> paths;
+    for (const std::string& call : standin::Calls()) {
+        const std::string::size_type access = call.find(", 0x40000000, ");
+        if (call.rfind("CreateFileA(", 0) == 0 && access != std::string::npos) {
+            paths.push_back(call.substr(12, access - 12));
+        }
+    }
+    return paths;
 }
 
 inline standin::Scenario OneTransmitter()

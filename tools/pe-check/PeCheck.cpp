@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
