@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 rounds=${1:-500}
 TUNER_BUILD=build/windows
 source tests/wine/wine-env.sh
+skip_unless_wine_runs_32bit
 
 work="$TUNER_BUILD/benchmark"
 use_simulator "$work"

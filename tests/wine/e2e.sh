@@ -10,6 +10,7 @@ case_name=$2
 dll=${3:-}
 [ "$case_name" = rejects ] && dll=""
 source "$(dirname "$0")/wine-env.sh"
+skip_unless_wine_runs_32bit
 
 host="$TUNER_BUILD/host/tuner-host.exe"
 plugin="$TUNER_BUILD/plugins/$dll.dll"

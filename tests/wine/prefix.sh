@@ -10,6 +10,7 @@ source "$(dirname "$0")/wine-env.sh"
 
 case $action in
 start)
+    skip_unless_wine_runs_32bit
     wineserver -k 2>/dev/null || true
     rm -rf "$WINEPREFIX"
     # Boot clean: no override reaches Wine's own processes, and no Mono or Gecko installer runs.
