@@ -88,23 +88,23 @@ foreach(variant IN LISTS TUNER_VARIANTS)
     tuner_unit_tests(variant_tests_${variant} TEST_PREFIX "${variant}.")
 endforeach()
 
-# The PE check of the Windows build's DLLs. The Windows build is a separate build tree (another
-# compiler); the presets point these variables at it.
-set(TUNER_WINDOWS_BUILD "" CACHE PATH "Build tree of the windows preset, whose DLLs the PE check reads")
-set(TUNER_WINDOWS_BUILD_AGAIN "" CACHE PATH "A second, independent build tree of the same DLLs")
-set(TUNER_WINDOWS_CLANG_BUILD "" CACHE PATH "Build tree of the same DLLs built with clang")
-
-add_executable(pe-check tools/pe-check/PeCheck.cpp tools/pe-check/PeImage.cpp)
-target_compile_options(pe-check PRIVATE ${TUNER_WARNINGS})
+# The PE check of the Windows builds' DLLs, with Debian's python3-pefile. The Windows builds are
+# separate build trees (another compiler); the presets point these variables at them.
+set(TUNER_WINDOWS_BUILD "" CACHE PATH "Build tree of the windows preset (the release), whose DLLs the PE check reads")
+set(TUNER_WINDOWS_BUILD_AGAIN "" CACHE PATH "A second, independent build tree of the release")
+set(TUNER_WINDOWS_GCC_BUILD "" CACHE PATH "Build tree of the same DLLs built with the second compiler, GCC")
 
 if(TUNER_WINDOWS_BUILD)
+    find_program(TUNER_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
+    find_program(LLVM_PDBUTIL NAMES llvm-pdbutil llvm-pdbutil-14 REQUIRED)
+    set(pe_check ${TUNER_PYTHON} ${CMAKE_SOURCE_DIR}/tools/pe-check/pe-check.py)
     set(plugins ${TUNER_WINDOWS_BUILD}/plugins)
     set(fixtures ${TUNER_WINDOWS_BUILD}/pe-fixtures)
     set(expect_failure ${CMAKE_SOURCE_DIR}/tests/expect-failure.sh)
 
     list(TRANSFORM TUNER_VARIANTS APPEND .dll OUTPUT_VARIABLE dll_names)
     list(TRANSFORM dll_names PREPEND ${plugins}/ OUTPUT_VARIABLE dll_paths)
-    add_test(NAME pe.PluginDlls COMMAND pe-check plugin ${dll_paths})
+    add_test(NAME pe.PluginDlls COMMAND ${pe_check} plugin --release ${dll_paths})
     # Each DLL's version resource, as Windows shows it in the file's properties.
     set(version_Dovrane "Dovrane" "Kestrova tuner driver for a Sky+ digibox.")
     set(version_Dovrane2 "Dovrane (2nd Output)" "Kestrova tuner driver for a Sky+ digibox using output #2.")
@@ -115,26 +115,35 @@ if(TUNER_WINDOWS_BUILD)
         list(GET version_${variant} 0 product)
         list(GET version_${variant} 1 description)
         add_test(NAME pe.Version.${variant}
-                 COMMAND pe-check version ${plugins}/${variant}.dll "ProductName=${product}"
+                 COMMAND ${pe_check} version ${plugins}/${variant}.dll "ProductName=${product}"
                          "FileDescription=${description}" "OriginalFilename=${variant}.dll"
                          "InternalName=${variant}.dll" "FileVersion=${version_text}" "ProductVersion=${version_text}"
                          "(fixed file version)=${version_text}")
     endforeach()
     add_test(NAME pe.TarrikDiffersFromDovrane2OnlyInName
-             COMMAND pe-check only-names-differ ${plugins}/Tarrik.dll ${plugins}/Dovrane2.dll)
+             COMMAND ${pe_check} only-names-differ ${plugins}/Tarrik.dll ${plugins}/Dovrane2.dll)
+    # Every release binary and its PDB, the same bytes from a build in another folder.
     if(TUNER_WINDOWS_BUILD_AGAIN)
-        foreach(dll IN LISTS dll_names)
-            add_test(NAME pe.Reproducible.${dll}
-                     COMMAND pe-check identical ${plugins}/${dll} ${TUNER_WINDOWS_BUILD_AGAIN}/plugins/${dll})
+        foreach(file IN LISTS dll_names ITEMS host/tuner-host.exe)
+            string(REGEX REPLACE "\\.(dll|exe)$" ".pdb" pdb ${file})
+            if(NOT file MATCHES "/")
+                set(file plugins/${file})
+                set(pdb plugins/${pdb})
+            endif()
+            foreach(binary IN ITEMS ${file} ${pdb})
+                get_filename_component(name ${binary} NAME)
+                add_test(NAME pe.Reproducible.${name}
+                         COMMAND ${pe_check} identical ${TUNER_WINDOWS_BUILD}/${binary} ${TUNER_WINDOWS_BUILD_AGAIN}/${binary})
+            endforeach()
         endforeach()
     endif()
 
-    if(TUNER_WINDOWS_CLANG_BUILD)
-        list(TRANSFORM dll_names PREPEND ${TUNER_WINDOWS_CLANG_BUILD}/plugins/ OUTPUT_VARIABLE clang_dll_paths)
-        add_test(NAME pe.Clang.PluginDlls COMMAND pe-check plugin ${clang_dll_paths})
-        add_test(NAME pe.Clang.TarrikDiffersFromDovrane2OnlyInName
-                 COMMAND pe-check only-names-differ ${TUNER_WINDOWS_CLANG_BUILD}/plugins/Tarrik.dll
-                         ${TUNER_WINDOWS_CLANG_BUILD}/plugins/Dovrane2.dll)
+    if(TUNER_WINDOWS_GCC_BUILD)
+        list(TRANSFORM dll_names PREPEND ${TUNER_WINDOWS_GCC_BUILD}/plugins/ OUTPUT_VARIABLE gcc_dll_paths)
+        add_test(NAME pe.Gcc.PluginDlls COMMAND ${pe_check} plugin ${gcc_dll_paths})
+        add_test(NAME pe.Gcc.TarrikDiffersFromDovrane2OnlyInName
+                 COMMAND ${pe_check} only-names-differ ${TUNER_WINDOWS_GCC_BUILD}/plugins/Tarrik.dll
+                         ${TUNER_WINDOWS_GCC_BUILD}/plugins/Dovrane2.dll)
     endif()
 
     # The check must reject each of these faults, for the right reason.
@@ -150,6 +159,9 @@ if(TUNER_WINDOWS_BUILD)
         "NoNxCompat|NX_COMPAT"
         "NoDynamicBase|DYNAMIC_BASE"
         "TimeStamped|time stamp"
+        "NoPdb|no PDB reference"
+        "NoLoadConfig|not taken from the system folder only (no load configuration"
+        "NoSehFlag|NO_SEH"
     )
     foreach(rejection IN LISTS rejections)
         string(REPLACE "|" ";" parts "${rejection}")
@@ -157,17 +169,21 @@ if(TUNER_WINDOWS_BUILD)
         list(GET parts 1 message)
         string(MAKE_C_IDENTIFIER "${message}" reason)
         add_test(NAME pe.Rejects.${fixture}.${reason}
-                 COMMAND ${expect_failure} "${message}" $<TARGET_FILE:pe-check> plugin ${fixtures}/${fixture}.dll)
+                 COMMAND ${expect_failure} "${message}" ${pe_check} plugin --release ${fixtures}/${fixture}.dll)
     endforeach()
+    # A PDB that is not the one the DLL was linked with.
+    add_test(NAME pe.Rejects.StalePdb
+             COMMAND ${expect_failure} "Dovrane.pdb does not match it" ${pe_check} plugin --release ${fixtures}/StalePdb/Dovrane.dll)
+    add_test(NAME pe.Rejects.Unsigned
+             COMMAND ${expect_failure} "no certificate table" ${pe_check} plugin --signed ${plugins}/Dovrane.dll)
     add_test(NAME pe.Rejects.DifferentConstants
              COMMAND ${expect_failure} "code, data, imports or relocations differ"
-                     $<TARGET_FILE:pe-check> only-names-differ ${plugins}/Dovrane.dll ${plugins}/Dovrane2.dll)
+                     ${pe_check} only-names-differ ${plugins}/Dovrane.dll ${plugins}/Dovrane2.dll)
     add_test(NAME pe.Rejects.DifferentBytes
-             COMMAND ${expect_failure} "differ"
-                     $<TARGET_FILE:pe-check> identical ${plugins}/Dovrane.dll ${plugins}/Dovrane2.dll)
+             COMMAND ${expect_failure} "differ" ${pe_check} identical ${plugins}/Dovrane.dll ${plugins}/Dovrane2.dll)
     get_property(all_tests DIRECTORY PROPERTY TESTS)
     list(FILTER all_tests INCLUDE REGEX "^pe\\.")
-    set_tests_properties(${all_tests} PROPERTIES LABELS pe)
+    set_tests_properties(${all_tests} PROPERTIES LABELS pe ENVIRONMENT LLVM_PDBUTIL=${LLVM_PDBUTIL})
 endif()
 
 # Without the sanitizers: static analysis of the plug-in, and the benchmark (not a test).

@@ -1,4 +1,8 @@
 enable_language(RC)
+# windres records no dependencies of its own; its preprocessor writes them, so that a change to
+# a file the resource includes (a deliverable's Variant.h) rebuilds the resource.
+set(CMAKE_DEPFILE_FLAGS_RC
+    "--preprocessor-arg=-MD --preprocessor-arg=-MT --preprocessor-arg=<OBJECT> --preprocessor-arg=-MF --preprocessor-arg=<DEP_FILE>")
 
 # The product: four self-contained 32-bit plug-in DLLs. They link against the platform's HID,
 # device-setup and kernel libraries and nothing else: no C or C++ run-time, no libgcc.
@@ -13,23 +17,55 @@ set(TUNER_DLL_COMPILE_OPTIONS
     -fno-ident
 )
 
+# The release is built by clang and linked by lld (the clang toolchain file): lld writes the
+# load configuration (GNU ld ignores it) and a PDB beside each binary, which Windows debuggers
+# read (they do not read DWARF). The PDB and the binary name no folder of the build machine:
+# source paths are relative to the source tree, the binary names its PDB by file name alone,
+# and the PDB's signature is derived from its content, so two builds in different folders are
+# identical. GCC, the second compiler, links with GNU ld and makes no PDB.
+set(TUNER_LINK_OPTIONS -Wl,--no-insert-timestamp)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    set(TUNER_SYMBOLS ON)
+    set(TUNER_DEBUG_COMPILE_OPTIONS
+        -g -gcodeview
+        -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.
+        -fdebug-compilation-dir=.
+        -fcoverage-compilation-dir=.
+    )
+    list(APPEND TUNER_LINK_OPTIONS
+        -Wl,--pdb=
+        -Wl,--Xlink=-pdbaltpath:%_PDB%
+        -Wl,--Xlink=-pdbsourcepath:.
+    )
+else()
+    set(TUNER_SYMBOLS OFF)
+    set(TUNER_DEBUG_COMPILE_OPTIONS)
+    list(APPEND TUNER_LINK_OPTIONS -s)
+endif()
+list(APPEND TUNER_DLL_COMPILE_OPTIONS ${TUNER_DEBUG_COMPILE_OPTIONS})
+
 # A fixed preferred base: otherwise the linker derives it from the file name, and two
 # deliverables with the same constants would differ in every absolute address.
+# --no-seh declares that the image has no structured exception handlers (it has none), as a
+# loader that checks for safe exception handlers expects of a 32-bit image. The subsystem is the
+# one Windows gives its own DLLs.
 set(TUNER_DLL_LINK_OPTIONS
+    ${TUNER_LINK_OPTIONS}
     -nostdlib
-    -s
     -Wl,--entry,_DllEntry@12
     -Wl,--image-base,0x10000000
     -Wl,--dynamicbase
     -Wl,--nxcompat
-    -Wl,--enable-reloc-section
-    -Wl,--no-insert-timestamp
+    -Wl,--no-seh
+    -Wl,--subsystem,windows
 )
 
-# The plug-in's code, compiled once and linked into every deliverable.
+# The plug-in's code and its load configuration, compiled once and linked into every deliverable.
 add_library(tuner_plugin OBJECT ${TUNER_PLUGIN_SOURCES} plugin/DllEntry.cpp)
 target_include_directories(tuner_plugin PUBLIC plugin)
 target_compile_options(tuner_plugin PRIVATE ${TUNER_DLL_COMPILE_OPTIONS})
+add_library(tuner_load_config OBJECT plugin/LoadConfig.cpp)
+target_compile_options(tuner_load_config PRIVATE ${TUNER_DLL_COMPILE_OPTIONS})
 
 # add_freestanding_dll(NAME DEF_FILE OUTPUT_DIR [SOURCES ...] [LINK_OPTIONS ...])
 # A DLL built as the plug-ins are, without the run-time libraries, from the given sources.
@@ -43,12 +79,16 @@ function(add_freestanding_dll name def_file output_dir)
     set_target_properties(${name} PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${output_dir})
 endfunction()
 
-# add_plugin_dll(NAME VARIANT DEF_FILE OUTPUT_DIR [SOURCES ...] [LINK_OPTIONS ...])
+# add_plugin_dll(NAME VARIANT DEF_FILE OUTPUT_DIR [WITHOUT_LOAD_CONFIG] [SOURCES ...] [LINK_OPTIONS ...])
 # One DLL of the plug-in's code with one deliverable's constants, version resource and exports.
 function(add_plugin_dll name variant def_file output_dir)
-    cmake_parse_arguments(PARSE_ARGV 4 arg "" "" "SOURCES;LINK_OPTIONS")
+    cmake_parse_arguments(PARSE_ARGV 4 arg "WITHOUT_LOAD_CONFIG" "" "SOURCES;LINK_OPTIONS")
+    set(objects $<TARGET_OBJECTS:tuner_plugin>)
+    if(NOT arg_WITHOUT_LOAD_CONFIG)
+        list(APPEND objects $<TARGET_OBJECTS:tuner_load_config>)
+    endif()
     add_freestanding_dll(${name} ${def_file} ${output_dir}
-        SOURCES ${arg_SOURCES} plugin/VersionInfo.rc $<TARGET_OBJECTS:tuner_plugin>
+        SOURCES ${arg_SOURCES} plugin/VersionInfo.rc ${objects}
         LINK_OPTIONS ${arg_LINK_OPTIONS})
     tuner_use_variant(${name} ${variant})
     target_compile_definitions(${name} PRIVATE
@@ -63,17 +103,11 @@ foreach(variant IN LISTS TUNER_VARIANTS)
     )
 endforeach()
 
-# Clang builds the plug-ins only: it has no C++ run-time of its own for this target, and the
-# tools need one.
-if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
-    return()
-endif()
-
 # The stand-in host and the simulated key transmitter, side by side in one folder: the host
 # picks up the simulator's hid.dll and setupapi.dll when told to prefer native libraries.
 set(TUNER_HOST_DIR ${CMAKE_BINARY_DIR}/host)
-set(TUNER_TOOL_COMPILE_OPTIONS ${TUNER_WARNINGS} -O2)
-set(TUNER_TOOL_LINK_OPTIONS -static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp)
+set(TUNER_TOOL_COMPILE_OPTIONS ${TUNER_WARNINGS} -O2 ${TUNER_DEBUG_COMPILE_OPTIONS})
+set(TUNER_TOOL_LINK_OPTIONS ${TUNER_LINK_OPTIONS} -static -static-libgcc -static-libstdc++)
 
 add_executable(tuner-host tools/tuner-host/TunerHost.cpp)
 target_compile_options(tuner-host PRIVATE ${TUNER_TOOL_COMPILE_OPTIONS})

@@ -8,7 +8,8 @@ if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
 
 packages=(
   cmake ninja-build g++ googletest libbenchmark-dev
-  g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 clang
+  g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 clang lld llvm
+  python3-pefile osslsigncode openssl
   valgrind clang-tidy cppcheck
   wine wine32:i386
   unzip

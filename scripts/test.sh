@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
-for preset in windows windows-again windows-clang native native-tsan native-plain; do
+for preset in windows windows-again windows-gcc native native-tsan native-plain; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"
 done

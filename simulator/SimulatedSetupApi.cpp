@@ -3,6 +3,7 @@
 
 #include "Scenario.h"
 
+#include <cstddef>
 #include <cstring>
 
 namespace {
