@@ -143,6 +143,13 @@ add_custom_target(release
     COMMENT "Packing ${TUNER_RELEASE_NAME}.zip"
     VERBATIM)
 
+if(CMAKE_GENERATOR STREQUAL "Ninja")
+    add_test(NAME build.ResourceFollowsVariant
+             COMMAND ${CMAKE_SOURCE_DIR}/tests/resource-depends.sh ${CMAKE_BINARY_DIR} ${CMAKE_MAKE_PROGRAM}
+                     ${TUNER_VARIANTS})
+    set_tests_properties(build.ResourceFollowsVariant PROPERTIES LABELS build)
+endif()
+
 add_test(NAME release.Archive
          COMMAND ${CMAKE_SOURCE_DIR}/tests/check-release.sh ${CMAKE_BINARY_DIR}/${TUNER_RELEASE_NAME}.zip
                  ${CMAKE_BINARY_DIR} ${TUNER_RELEASE_NAME})
