@@ -128,32 +128,41 @@ foreach(library IN ITEMS setupapi hid)
         PREFIX "" OUTPUT_NAME ${library} LIBRARY_OUTPUT_DIRECTORY ${TUNER_HOST_DIR})
 endforeach()
 
-# The release archive: the four plug-ins, the stand-in host, the README and their checksums.
-set(TUNER_RELEASE_NAME kestrova-tuners-${PROJECT_VERSION}-win32)
-set(release_files)
-foreach(variant IN LISTS TUNER_VARIANTS)
-    list(APPEND release_files plugins/${variant}.dll)
-endforeach()
-list(APPEND release_files host/tuner-host.exe ${CMAKE_SOURCE_DIR}/README.md)
-add_custom_target(release
-    COMMAND ${CMAKE_COMMAND} -DBINARY_DIR=${CMAKE_BINARY_DIR} -DRELEASE_NAME=${TUNER_RELEASE_NAME}
-            "-DFILES=${release_files}" -P ${CMAKE_SOURCE_DIR}/cmake/MakeRelease.cmake
-    DEPENDS ${TUNER_VARIANTS} tuner-host ${CMAKE_SOURCE_DIR}/README.md
-    BYPRODUCTS ${CMAKE_BINARY_DIR}/${TUNER_RELEASE_NAME}.zip
-    COMMENT "Packing ${TUNER_RELEASE_NAME}.zip"
-    VERBATIM)
+# The release archive: the four plug-ins, the stand-in host, the README and their checksums;
+# and beside it the symbols archive with their PDBs. Made from the release's toolchain only.
+if(TUNER_SYMBOLS)
+    set(TUNER_RELEASE_NAME kestrova-tuners-${PROJECT_VERSION}-win32)
+    set(release_files)
+    set(release_symbols)
+    foreach(variant IN LISTS TUNER_VARIANTS)
+        list(APPEND release_files plugins/${variant}.dll)
+        list(APPEND release_symbols plugins/${variant}.pdb)
+    endforeach()
+    list(APPEND release_files host/tuner-host.exe ${CMAKE_SOURCE_DIR}/README.md)
+    list(APPEND release_symbols host/tuner-host.pdb)
+    find_program(OSSLSIGNCODE osslsigncode)
+    # The lists travel as one argument each, separated by "|".
+    list(JOIN release_files "|" files)
+    list(JOIN release_symbols "|" symbols)
+    set(make_release ${CMAKE_COMMAND} -DBINARY_DIR=${CMAKE_BINARY_DIR} -DRELEASE_NAME=${TUNER_RELEASE_NAME}
+        -DFILES=${files} -DSYMBOLS=${symbols} -DOSSLSIGNCODE=${OSSLSIGNCODE})
+    add_custom_target(release
+        COMMAND ${make_release} -P ${CMAKE_SOURCE_DIR}/cmake/MakeRelease.cmake
+        DEPENDS ${TUNER_VARIANTS} tuner-host ${CMAKE_SOURCE_DIR}/README.md
+        BYPRODUCTS ${CMAKE_BINARY_DIR}/${TUNER_RELEASE_NAME}.zip ${CMAKE_BINARY_DIR}/${TUNER_RELEASE_NAME}-symbols.zip
+        COMMENT "Packing ${TUNER_RELEASE_NAME}.zip and its symbols"
+        VERBATIM)
 
-if(CMAKE_GENERATOR STREQUAL "Ninja")
-    add_test(NAME build.ResourceFollowsVariant
-             COMMAND ${CMAKE_SOURCE_DIR}/tests/resource-depends.sh ${CMAKE_BINARY_DIR} ${CMAKE_MAKE_PROGRAM}
-                     ${TUNER_VARIANTS})
-    set_tests_properties(build.ResourceFollowsVariant PROPERTIES LABELS build)
+    add_test(NAME release.Archive
+             COMMAND ${CMAKE_SOURCE_DIR}/tests/check-release.sh ${CMAKE_BINARY_DIR}/${TUNER_RELEASE_NAME}.zip
+                     ${CMAKE_BINARY_DIR} ${TUNER_RELEASE_NAME})
+    # A release signed with a throw-away certificate authority's code-signing certificate.
+    add_test(NAME release.Signed
+             COMMAND ${CMAKE_SOURCE_DIR}/tests/sign-release.sh ${CMAKE_BINARY_DIR} ${TUNER_RELEASE_NAME}
+                     ${make_release} -DOUTPUT_DIR=${CMAKE_BINARY_DIR}/signed -P ${CMAKE_SOURCE_DIR}/cmake/MakeRelease.cmake)
+    set_tests_properties(release.Archive release.Signed PROPERTIES LABELS release)
+    set_tests_properties(release.Signed PROPERTIES FIXTURES_SETUP signed-release)
 endif()
-
-add_test(NAME release.Archive
-         COMMAND ${CMAKE_SOURCE_DIR}/tests/check-release.sh ${CMAKE_BINARY_DIR}/${TUNER_RELEASE_NAME}.zip
-                 ${CMAKE_BINARY_DIR} ${TUNER_RELEASE_NAME})
-set_tests_properties(release.Archive PROPERTIES LABELS release)
 
 include(tests/pe-fixtures/Fixtures.cmake)
 # The end-to-end tests run the DLLs under Wine, on a Linux build machine.

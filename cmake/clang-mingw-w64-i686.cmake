@@ -4,6 +4,18 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 
+if(CMAKE_HOST_WIN32)
+    # MSYS2's CLANG32 environment: its clang targets 32-bit Windows and links with lld, with a
+    # C++ run-time of its own.
+    set(CMAKE_C_COMPILER clang)
+    set(CMAKE_CXX_COMPILER clang++)
+    set(CMAKE_RC_COMPILER windres)
+    foreach(kind IN ITEMS EXE SHARED MODULE)
+        set(CMAKE_${kind}_LINKER_FLAGS_INIT "-fuse-ld=lld")
+    endforeach()
+    return()
+endif()
+
 set(MINGW_TRIPLET i686-w64-mingw32)
 set(CMAKE_C_COMPILER clang)
 set(CMAKE_C_COMPILER_TARGET ${MINGW_TRIPLET})

@@ -2,7 +2,7 @@
 # check-release.sh ZIP BUILD-DIR NAME
 # Unpacks the release archive and checks that it holds exactly the four plug-ins, the stand-in
 # host, the README and a checksum file, that every checksum matches, and that the files are the
-# ones the build made.
+# ones the build made; and that the symbols archive beside it holds exactly their PDBs.
 set -euo pipefail
 zip=$1
 build=$2
@@ -32,3 +32,23 @@ for dll in Dovrane Dovrane2 Tarrik2 Tarrik; do
 done
 cmp "$unpacked/$name/tuner-host.exe" "$build/host/tuner-host.exe"
 echo "release archive $(basename "$zip"): $(stat -c %s "$zip") bytes, 7 files, checksums match"
+
+symbols=${zip%.zip}-symbols.zip
+[ -f "$symbols" ] || { echo "FAIL: no symbols archive $symbols"; exit 1; }
+unzip -q "$symbols" -d "$unpacked"
+expected="$name-symbols/Dovrane.pdb
+$name-symbols/Dovrane2.pdb
+$name-symbols/Tarrik.pdb
+$name-symbols/Tarrik2.pdb
+$name-symbols/tuner-host.pdb"
+actual=$(cd "$unpacked" && find "$name-symbols" -type f | LC_ALL=C sort)
+if [ "$actual" != "$expected" ]; then
+    echo "FAIL: the symbols archive holds:"
+    echo "$actual"
+    exit 1
+fi
+for dll in Dovrane Dovrane2 Tarrik2 Tarrik; do
+    cmp "$unpacked/$name-symbols/$dll.pdb" "$build/plugins/$dll.pdb"
+done
+cmp "$unpacked/$name-symbols/tuner-host.pdb" "$build/host/tuner-host.pdb"
+echo "symbols archive $(basename "$symbols"): $(stat -c %s "$symbols") bytes, 5 PDBs"

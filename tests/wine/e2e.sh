@@ -13,7 +13,8 @@ source "$(dirname "$0")/wine-env.sh"
 skip_unless_wine_runs_32bit
 
 host="$TUNER_BUILD/host/tuner-host.exe"
-plugin="$TUNER_BUILD/plugins/$dll.dll"
+# TUNER_PLUGIN_DIR: where the DLLs are taken from, when not from the build (a signed release).
+plugin="${TUNER_PLUGIN_DIR:-$TUNER_BUILD/plugins}/$dll.dll"
 work="$TUNER_BUILD/e2e/$case_name${dll:+-$dll}"
 rm -rf "$work"
 mkdir -p "$work"
