@@ -12,5 +12,6 @@ echo
 echo "Plug-ins built in build/windows/plugins:"
 ls -l build/windows/plugins/*.dll
 echo "Release archive: $(ls build/windows/kestrova-tuners-*-win32.zip)"
+echo "Symbols archive: $(ls build/windows/kestrova-tuners-*-win32-symbols.zip)"
 echo
 scripts/demo.sh
