@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: the end-to-end tests of the
-# DLLs under Wine; the native unit tests under AddressSanitizer and UndefinedBehaviorSanitizer,
-# with the PE checks of the DLLs (GCC's, built twice, and clang's); the unit tests again under
-# ThreadSanitizer and under valgrind; and the static analysis of the plug-in.
+# DLLs under Wine, the release, signing and build-graph checks; the native unit tests under
+# AddressSanitizer and UndefinedBehaviorSanitizer, with the PE checks of the DLLs (the release's,
+# built twice, and GCC's); the unit tests again under ThreadSanitizer and under valgrind; and
+# the static analysis of the plug-in.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
