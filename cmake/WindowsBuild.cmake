@@ -164,6 +164,14 @@ if(TUNER_SYMBOLS)
     set_tests_properties(release.Signed PROPERTIES FIXTURES_SETUP signed-release)
 endif()
 
+# Changing a deliverable's constants rebuilds its version resource.
+if(CMAKE_GENERATOR STREQUAL "Ninja")
+    add_test(NAME build.ResourceFollowsVariant
+             COMMAND ${CMAKE_SOURCE_DIR}/tests/resource-depends.sh ${CMAKE_BINARY_DIR} ${CMAKE_MAKE_PROGRAM}
+                     ${TUNER_VARIANTS})
+    set_tests_properties(build.ResourceFollowsVariant PROPERTIES LABELS build)
+endif()
+
 include(tests/pe-fixtures/Fixtures.cmake)
 # The end-to-end tests run the DLLs under Wine, on a Linux build machine.
 if(NOT CMAKE_HOST_WIN32)
