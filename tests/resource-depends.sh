@@ -10,11 +10,12 @@ shift 2
 failed=0
 for variant in "$@"; do
     resource="CMakeFiles/$variant.dir/plugin/VersionInfo.rc.res"
-    if "$ninja" -C "$build" -t deps "$resource" | grep -q "/variants/$variant/Variant.h$"; then
+    deps=$("$ninja" -C "$build" -t deps "$resource")
+    if grep -q "/variants/$variant/Variant.h$" <<<"$deps"; then
         echo "$variant: the version resource depends on variants/$variant/Variant.h"
     else
         echo "FAIL: $variant: the version resource does not depend on variants/$variant/Variant.h:"
-        "$ninja" -C "$build" -t deps "$resource"
+        printf '%s\n' "$deps"
         failed=1
     fi
 done
