@@ -11,7 +11,7 @@ packages=(
   g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 clang lld llvm
   python3-pefile osslsigncode openssl
   valgrind clang-tidy cppcheck
-  wine wine32:i386
+  wine wine32:i386 wine64 g++-mingw-w64-x86-64-win32
   unzip
 )
 

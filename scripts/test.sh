@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test: the end-to-end tests of the
-# DLLs under Wine, the release, signing and build-graph checks; the native unit tests under
+# Installs what is missing, builds everything and runs every test: the virtual key transmitter on
+# Wine's own HID stack; the end-to-end tests of the DLLs under Wine, the release, signing and
+# build-graph checks; the native unit tests under
 # AddressSanitizer and UndefinedBehaviorSanitizer, with the PE checks of the DLLs (the release's,
 # built twice, and GCC's); the unit tests again under ThreadSanitizer and under valgrind; and
 # the static analysis of the plug-in.
@@ -8,12 +9,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
-for preset in windows windows-again windows-gcc native native-tsan native-plain; do
+for preset in transmitter-x64 windows windows-again windows-gcc native native-tsan native-plain; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"
 done
 cmake --build --preset release
-for preset in windows native native-tsan native-plain; do
+for preset in transmitter-x64 windows native native-tsan native-plain; do
     echo "== tests: $preset"
     ctest --preset "$preset"
 done

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# prefix.sh start|stop PREFIX ARCH SETUP-DIR
+# start: boots a fresh Wine prefix of the kind ARCH (win32 or win64) with no DLL overrides,
+#        installs virtual key transmitter 1 from SETUP-DIR (transmitter-setup.exe, its driver and
+#        INF, of the prefix's own bitness) and points the driver's log at PREFIX.log
+# stop:  ends the prefix's Wine processes and checks that none is left
+set -euo pipefail
+action=$1
+HIDSTACK_PREFIX=$2
+HIDSTACK_ARCH=$3
+setup=$4
+source "$(dirname "$0")/hidstack-env.sh"
+
+case $action in
+start)
+    if [ "$HIDSTACK_ARCH" = win32 ]; then
+        skip_unless_wine_runs_32bit
+    fi
+    wineserver -k 2>/dev/null || true
+    rm -rf "$WINEPREFIX" "$HidstackLog"
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    WINEDLLOVERRIDES="mscoree,mshtml=" wine_to "$WINEPREFIX.boot" "$setup/transmitter-setup.exe" list
+    wineserver -w
+    : >"$HidstackLog"
+    wine_to "$WINEPREFIX.out" "$setup/transmitter-setup.exe" config --log "$(winpath "$HidstackLog")" --fail-from 0 \
+        || { cat "$WINEPREFIX.out"; exit 1; }
+    wine_to "$WINEPREFIX.out" "$setup/transmitter-setup.exe" add 1 || { cat "$WINEPREFIX.out"; exit 1; }
+    cat "$WINEPREFIX.out"
+    echo "Wine prefix ($HIDSTACK_ARCH) ready with virtual transmitter 1: $($Wine64 --version)"
+    ;;
+stop)
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    prefix=$WINEPREFIX
+    unset WINEPREFIX
+    left=0
+    for environ in /proc/[0-9]*/environ; do
+        [ "$environ" = "/proc/$$/environ" ] && continue
+        if tr '\0' '\n' 2>/dev/null <"$environ" | grep -qxF "WINEPREFIX=$prefix"; then
+            pid=${environ#/proc/}
+            pid=${pid%/environ}
+            echo "still running: $pid $(tr '\0' ' ' 2>/dev/null </proc/$pid/cmdline)"
+            left=1
+        fi
+    done
+    [ "$left" -eq 0 ] || exit 1
+    echo "no Wine process of the prefix is left"
+    ;;
+*)
+    echo "usage: prefix.sh start|stop PREFIX ARCH SETUP-DIR" >&2
+    exit 2
+    ;;
+esac
