@@ -173,7 +173,10 @@ if(CMAKE_GENERATOR STREQUAL "Ninja")
 endif()
 
 include(tests/pe-fixtures/Fixtures.cmake)
+# The virtual key transmitter for 32-bit Windows.
+include(transmitter/Transmitter.cmake)
 # The end-to-end tests run the DLLs under Wine, on a Linux build machine.
 if(NOT CMAKE_HOST_WIN32)
     include(tests/wine/Wine.cmake)
+    include(tests/hidstack/HidStack.cmake)
 endif()

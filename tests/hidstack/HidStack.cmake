@@ -1,25 +1,65 @@
-# Tests on the platform's own HID stack, labelled "hidstack": a Wine prefix of this build's
-# bitness, no DLL overrides, the virtual key transmitter installed in it, driven by its set-up
-# tool. They share one prefix, so they run one at a time.
+# Tests on the platform's own HID stack, labelled "hidstack": Wine prefixes with no DLL
+# overrides, the virtual key transmitter installed in each by its set-up tool. The tests of one
+# prefix share it, so they run one at a time.
 set(hidstack_dir ${CMAKE_CURRENT_LIST_DIR})
-if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    set(hidstack_arch win32)
-else()
-    set(hidstack_arch win64)
-endif()
-set(hidstack_prefix ${CMAKE_BINARY_DIR}/hidstack/${hidstack_arch})
-set(hidstack_args ${hidstack_prefix} ${hidstack_arch} ${TUNER_TRANSMITTER_DIR})
 
-add_test(NAME hidstack.${hidstack_arch}.StartPrefix COMMAND ${hidstack_dir}/prefix.sh start ${hidstack_args})
-add_test(NAME hidstack.${hidstack_arch}.StopPrefix COMMAND ${hidstack_dir}/prefix.sh stop ${hidstack_args})
-set_tests_properties(hidstack.${hidstack_arch}.StartPrefix PROPERTIES FIXTURES_SETUP hidstack-${hidstack_arch})
-set_tests_properties(hidstack.${hidstack_arch}.StopPrefix PROPERTIES FIXTURES_CLEANUP hidstack-${hidstack_arch})
-set(hidstack_tests hidstack.${hidstack_arch}.StartPrefix hidstack.${hidstack_arch}.StopPrefix)
+# hidstack_prefix(NAME ARCH SETUP_DIR): a prefix of the kind ARCH (win32 or win64) in
+# hidstack/NAME, with transmitter 1 installed from SETUP_DIR; sets hidstack_args for its tests.
+function(hidstack_prefix name arch setup_dir)
+    set(args ${CMAKE_BINARY_DIR}/hidstack/${name} ${arch} ${setup_dir})
+    add_test(NAME hidstack.${name}.StartPrefix COMMAND ${hidstack_dir}/prefix.sh start ${args})
+    add_test(NAME hidstack.${name}.StopPrefix COMMAND ${hidstack_dir}/prefix.sh stop ${args})
+    set_tests_properties(hidstack.${name}.StartPrefix PROPERTIES FIXTURES_SETUP hidstack-${name})
+    set_tests_properties(hidstack.${name}.StopPrefix PROPERTIES FIXTURES_CLEANUP hidstack-${name})
+    set(hidstack_args ${args} PARENT_SCOPE)
+endfunction()
+
+# hidstack_tests(NAME): gives the tests of prefix NAME their label, fixture and lock.
+function(hidstack_tests name)
+    get_property(tests DIRECTORY PROPERTY TESTS)
+    list(FILTER tests INCLUDE REGEX "^hidstack\\.${name}\\.")
+    set_tests_properties(${tests} PROPERTIES
+        LABELS hidstack SKIP_RETURN_CODE 77 TIMEOUT 300 RESOURCE_LOCK hidstack-${name})
+    list(FILTER tests EXCLUDE REGEX "\\.(Start|Stop)Prefix$")
+    set_tests_properties(${tests} PROPERTIES FIXTURES_REQUIRED hidstack-${name})
+endfunction()
+
+# The transmitter itself, driven by its set-up tool: a client of this build's bitness.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(own win32)
+else()
+    set(own win64)
+endif()
+hidstack_prefix(${own} ${own} ${TUNER_TRANSMITTER_DIR})
+set(${own}_args ${hidstack_args})
 foreach(case IN ITEMS identity reports report-length failing-writes unplug two-devices builtin-libraries)
-    set(name hidstack.${hidstack_arch}.transmitter.${case})
-    add_test(NAME ${name} COMMAND ${hidstack_dir}/transmitter.sh ${case} ${hidstack_args})
-    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED hidstack-${hidstack_arch})
-    list(APPEND hidstack_tests ${name})
+    add_test(NAME hidstack.${own}.transmitter.${case} COMMAND ${hidstack_dir}/transmitter.sh ${case} ${hidstack_args})
 endforeach()
-set_tests_properties(${hidstack_tests} PROPERTIES
-    LABELS hidstack SKIP_RETURN_CODE 77 TIMEOUT 300 RESOURCE_LOCK hidstack-${hidstack_arch})
+
+# The plug-ins, loaded by the 32-bit stand-in host: in the 32-bit prefix, and in a 64-bit one
+# (WoW64) whose driver and set-up tool come from the 64-bit transmitter build.
+if(DEFINED TUNER_VARIANTS AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(TUNER_TRANSMITTER_X64_BUILD "" CACHE PATH "Build tree of the transmitter-x64 preset, for the WoW64 tests")
+    set(plugin_prefixes win32)
+    if(TUNER_TRANSMITTER_X64_BUILD)
+        hidstack_prefix(wow64 win64 ${TUNER_TRANSMITTER_X64_BUILD}/transmitter)
+        set(wow64_args ${hidstack_args})
+        list(APPEND plugin_prefixes wow64)
+    endif()
+    foreach(prefix IN LISTS plugin_prefixes)
+        set(plugins ${hidstack_dir}/plugins.sh)
+        foreach(variant IN LISTS TUNER_VARIANTS)
+            foreach(case IN ITEMS channels no-transmitter replug two-transmitters failing-writes)
+                add_test(NAME hidstack.${prefix}.${variant}.${case}
+                         COMMAND ${plugins} ${case} ${${prefix}_args} ${CMAKE_BINARY_DIR} ${variant})
+            endforeach()
+        endforeach()
+        add_test(NAME hidstack.${prefix}.Dovrane.soak COMMAND ${plugins} soak ${${prefix}_args} ${CMAKE_BINARY_DIR} Dovrane)
+        add_test(NAME hidstack.${prefix}.SoakCatchesLeakyPlugin
+                 COMMAND ${plugins} soak-leaky ${${prefix}_args} ${CMAKE_BINARY_DIR})
+        add_test(NAME hidstack.${prefix}.DeviceListing COMMAND ${plugins} devices ${${prefix}_args} ${CMAKE_BINARY_DIR})
+        add_test(NAME hidstack.${prefix}.Dovrane.bench COMMAND ${plugins} bench ${${prefix}_args} ${CMAKE_BINARY_DIR} Dovrane)
+    endforeach()
+    hidstack_tests(wow64)
+endif()
+hidstack_tests(${own})
