@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the four plug-in DLLs, the stand-in host and the release
-# archive, and shows the plug-ins at work under Wine.
+# Installs what is missing, builds the four plug-in DLLs, the stand-in host, the virtual key
+# transmitter and the release archives, and shows the plug-ins at work under Wine, on Wine's own
+# HID stack.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
+cmake --preset transmitter-x64
+cmake --build --preset transmitter-x64
 cmake --preset windows
 cmake --build --preset windows
 cmake --build --preset release

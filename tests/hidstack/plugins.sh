@@ -15,7 +15,8 @@ dll=${6:-}
 source "$(dirname "$0")/hidstack-env.sh"
 skip_unless_wine_runs_32bit
 host="$build/host/tuner-host.exe"
-plugin="$build/plugins/$dll.dll"
+# TUNER_PLUGIN_DIR: where the DLLs are taken from, when not from the build (a signed release).
+plugin="${TUNER_PLUGIN_DIR:-$build/plugins}/$dll.dll"
 out="$HIDSTACK_PREFIX.$case_name${dll:+-$dll}"
 
 fail() {
