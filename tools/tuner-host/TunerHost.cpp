@@ -424,7 +424,7 @@ int Bench(const Plugin& plugin, const char* devicePath, int rounds)
 // What the process holds: its open handles, and the bytes in use on its heap.
 struct ProcessUsage {
     DWORD Handles = 0;
-    SIZE_T HeapBytes = 0;
+    std::size_t HeapBytes = 0;
 };
 
 ProcessUsage MeasureUsage()
@@ -466,7 +466,7 @@ int Soak(const Plugin& plugin, int rounds)
                      static_cast<unsigned long>(after.Handles - before.Handles));
         return Misbehaved;
     }
-    if (after.HeapBytes >= before.HeapBytes + static_cast<SIZE_T>(rounds)) {
+    if (after.HeapBytes >= before.HeapBytes + static_cast<std::size_t>(rounds)) {
         std::fprintf(stderr, "tuner-host: %zu more bytes in use on the heap after the channel changes\n",
                      after.HeapBytes - before.HeapBytes);
         return Misbehaved;
