@@ -30,3 +30,21 @@ wine_to() {
 
 # The log of the virtual transmitters, as a Unix path and as Wine sees it.
 HidstackLog="$HIDSTACK_PREFIX.log"
+
+# tool ARG...: the set-up tool ($setup), which must succeed; its output is printed and left in
+# $out.
+tool() {
+    wine_to "$out" "$setup" "$@" || { cat "$out"; fail "transmitter-setup $* failed"; }
+    cat "$out"
+}
+
+# expect_log TEXT: the transmitters' log holds exactly TEXT.
+expect_log() {
+    local actual
+    actual=$(cat "$HidstackLog")
+    [ "$actual" = "$1" ] || fail "the log holds
+$actual
+expected
+$1"
+    echo "the transmitters received exactly the expected reports"
+}

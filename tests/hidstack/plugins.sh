@@ -19,16 +19,6 @@ host="$build/host/tuner-host.exe"
 plugin="${TUNER_PLUGIN_DIR:-$build/plugins}/$dll.dll"
 out="$HIDSTACK_PREFIX.$case_name${dll:+-$dll}"
 
-fail() {
-    echo "FAIL: $*"
-    exit 1
-}
-
-tool() {
-    wine_to "$out" "$setup" "$@" || { cat "$out"; fail "transmitter-setup $* failed"; }
-    cat "$out"
-}
-
 # tune CHANNEL...: every call must return 1.
 tune() {
     wine_to "$out" "$host" "$plugin" tune "$@" || { cat "$out"; fail "the host failed"; }
@@ -36,13 +26,7 @@ tune() {
     [ "$(grep -c 'returned 1 in' "$out")" -eq $# ] || fail "not every call returned 1"
 }
 
-case $dll in
-Dovrane) selector=30 box=0C ;;
-Dovrane2 | Tarrik) selector=31 box=0C ;;
-Tarrik2) selector=31 box=00 ;;
-"") ;;
-*) fail "unknown deliverable $dll" ;;
-esac
+deliverable_bytes "$dll"
 
 # log_for SERIAL STATUS... CHANNEL: the log lines of one channel change; one status for all four
 # reports, or four.
@@ -53,16 +37,6 @@ log_for() {
             "$selector" "$box" "$key"
         i=$((i + 1))
     done
-}
-
-expect_log() {
-    local actual
-    actual=$(cat "$HidstackLog")
-    [ "$actual" = "$1" ] || fail "the log holds
-$actual
-expected
-$1"
-    echo "the transmitter received exactly the expected reports"
 }
 
 : >"$HidstackLog"

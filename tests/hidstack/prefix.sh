@@ -29,22 +29,7 @@ start)
     echo "Wine prefix ($HIDSTACK_ARCH) ready with virtual transmitter 1: $($Wine64 --version)"
     ;;
 stop)
-    wineserver -k 2>/dev/null || true
-    wineserver -w 2>/dev/null || true
-    prefix=$WINEPREFIX
-    unset WINEPREFIX
-    left=0
-    for environ in /proc/[0-9]*/environ; do
-        [ "$environ" = "/proc/$$/environ" ] && continue
-        if tr '\0' '\n' 2>/dev/null <"$environ" | grep -qxF "WINEPREFIX=$prefix"; then
-            pid=${environ#/proc/}
-            pid=${pid%/environ}
-            echo "still running: $pid $(tr '\0' ' ' 2>/dev/null </proc/$pid/cmdline)"
-            left=1
-        fi
-    done
-    [ "$left" -eq 0 ] || exit 1
-    echo "no Wine process of the prefix is left"
+    stop_prefix
     ;;
 *)
     echo "usage: prefix.sh start|stop PREFIX ARCH SETUP-DIR" >&2

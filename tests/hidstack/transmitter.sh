@@ -15,26 +15,6 @@ if [ "$HIDSTACK_ARCH" = win32 ]; then
 fi
 out="$HIDSTACK_PREFIX.$case_name"
 
-fail() {
-    echo "FAIL: $*"
-    exit 1
-}
-
-# tool ARG...: the set-up tool, which must succeed; its output is printed and left in $out.
-tool() {
-    wine_to "$out" "$setup" "$@" || { cat "$out"; fail "transmitter-setup $* failed"; }
-    cat "$out"
-}
-
-expect_log() {
-    local actual
-    actual=$(cat "$HidstackLog")
-    [ "$actual" = "$1" ] || fail "the log holds
-$actual
-expected
-$1"
-}
-
 # Every case starts from an empty log, with writes succeeding.
 : >"$HidstackLog"
 tool config --fail-from 0 >/dev/null

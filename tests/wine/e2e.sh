@@ -20,19 +20,7 @@ mkdir -p "$work"
 export TUNER_SIMULATOR_SCENARIO
 TUNER_SIMULATOR_SCENARIO=$(winpath "$work/scenario.txt")
 
-fail() {
-    echo "FAIL: $*"
-    exit 1
-}
-
-# Each deliverable's output selector and box code.
-case $dll in
-Dovrane) selector=30 box=0C ;;
-Dovrane2 | Tarrik) selector=31 box=0C ;;
-Tarrik2) selector=31 box=00 ;;
-"") ;;
-*) fail "unknown deliverable $dll" ;;
-esac
+deliverable_bytes "$dll"
 
 # scenario LINE...: writes the scenario; every device file it names is created empty, except
 # those marked absent (a path with no file behind it).

@@ -29,25 +29,7 @@ REG
     echo "Wine prefix ready: $(wine --version)"
     ;;
 stop)
-    wineserver -k 2>/dev/null || true
-    wineserver -w 2>/dev/null || true
-    # Children started from here on do not carry the prefix; this script itself is skipped.
-    prefix=$WINEPREFIX
-    unset WINEPREFIX
-    left=0
-    for environ in /proc/[0-9]*/environ; do
-        [ "$environ" = "/proc/$$/environ" ] && continue
-        if tr '\0' '\n' 2>/dev/null <"$environ" | grep -qxF "WINEPREFIX=$prefix"; then
-            pid=${environ#/proc/}
-            pid=${pid%/environ}
-            echo "still running: $pid $(tr '\0' ' ' 2>/dev/null </proc/$pid/cmdline)"
-            left=1
-        fi
-    done
-    if [ "$left" -ne 0 ]; then
-        exit 1
-    fi
-    echo "no Wine process of the tests is left"
+    stop_prefix
     ;;
 *)
     echo "usage: prefix.sh start|stop BUILD-DIR" >&2

@@ -22,3 +22,41 @@ winpath() {
     local p=${1//\//\\}
     printf 'Z:%s' "$p"
 }
+
+fail() {
+    echo "FAIL: $*"
+    exit 1
+}
+
+# Ends the Wine processes of $WINEPREFIX and checks that none is left. Returns 1 when one is.
+stop_prefix() {
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    # Children started from here on do not carry the prefix; this script itself is skipped.
+    local prefix=$WINEPREFIX environ pid left=0
+    unset WINEPREFIX
+    for environ in /proc/[0-9]*/environ; do
+        [ "$environ" = "/proc/$$/environ" ] && continue
+        if tr '\0' '\n' 2>/dev/null <"$environ" | grep -qxF "WINEPREFIX=$prefix"; then
+            pid=${environ#/proc/}
+            pid=${pid%/environ}
+            echo "still running: $pid $(tr '\0' ' ' 2>/dev/null </proc/"$pid"/cmdline)"
+            left=1
+        fi
+    done
+    export WINEPREFIX=$prefix
+    [ "$left" -eq 0 ] || return 1
+    echo "no Wine process of the prefix is left"
+}
+
+# deliverable_bytes DLL: sets selector and box, the output selector and box code in hex that
+# every report of the deliverable DLL carries (nothing for no DLL).
+deliverable_bytes() {
+    case $1 in
+    Dovrane) selector=30 box=0C ;;
+    Dovrane2 | Tarrik) selector=31 box=0C ;;
+    Tarrik2) selector=31 box=00 ;;
+    "") ;;
+    *) fail "unknown deliverable $1" ;;
+    esac
+}
