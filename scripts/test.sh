@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test: the virtual key transmitter on
-# Wine's own HID stack; the end-to-end tests of the DLLs under Wine, the release, signing and
-# build-graph checks; the native unit tests under
+# Installs what is missing, builds everything and runs every test: the virtual key transmitter
+# on Wine's own HID stack; the plug-ins under Wine, on that stack and with the simulated
+# transmitter; the release, signing and build-graph checks; the native unit tests under
 # AddressSanitizer and UndefinedBehaviorSanitizer, with the PE checks of the DLLs (the release's,
-# built twice, and GCC's); the unit tests again under ThreadSanitizer and under valgrind; and
-# the static analysis of the plug-in.
+# built twice, and GCC's); the unit tests again under ThreadSanitizer and under valgrind; and the
+# static analysis of the plug-in.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
