@@ -22,7 +22,8 @@ set(TUNER_DLL_COMPILE_OPTIONS
 # read (they do not read DWARF). The PDB and the binary name no folder of the build machine:
 # source paths are relative to the source tree, the binary names its PDB by file name alone,
 # and the PDB's signature is derived from its content, so two builds of one checkout in
-# different build folders are identical. GCC, the second compiler, links with GNU ld and makes no PDB.
+# different build folders are identical. GCC, the second compiler, links with GNU ld and makes
+# no PDB.
 set(TUNER_LINK_OPTIONS -Wl,--no-insert-timestamp)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     set(TUNER_SYMBOLS ON)

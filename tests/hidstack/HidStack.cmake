@@ -3,7 +3,7 @@
 # prefix share it, so they run one at a time.
 set(hidstack_dir ${CMAKE_CURRENT_LIST_DIR})
 
-# hidstack_prefix(NAME ARCH SETUP_DIR): a prefix of the kind ARCH (win32 or win64) in
+# hidstack_prefix(NAME ARCH SETUP_DIR): a prefix of the kind ARCH (win32, win64 or wow64) in
 # hidstack/NAME, with transmitter 1 installed from SETUP_DIR; sets hidstack_args for its tests.
 function(hidstack_prefix name arch setup_dir)
     set(args ${CMAKE_BINARY_DIR}/hidstack/${name} ${arch} ${setup_dir})
@@ -42,7 +42,7 @@ if(DEFINED TUNER_VARIANTS AND CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(TUNER_TRANSMITTER_X64_BUILD "" CACHE PATH "Build tree of the transmitter-x64 preset, for the WoW64 tests")
     set(plugin_prefixes win32)
     if(TUNER_TRANSMITTER_X64_BUILD)
-        hidstack_prefix(wow64 win64 ${TUNER_TRANSMITTER_X64_BUILD}/transmitter)
+        hidstack_prefix(wow64 wow64 ${TUNER_TRANSMITTER_X64_BUILD}/transmitter)
         set(wow64_args ${hidstack_args})
         list(APPEND plugin_prefixes wow64)
     endif()

@@ -1,12 +1,13 @@
 # Sourced by the tests on the platform's own HID stack: a private Wine prefix with no DLL
 # overrides (Wine's own setupapi.dll, hid.dll and hidclass.sys), with the virtual key
 # transmitter's driver installed from the set-up folder.
-# Needs HIDSTACK_PREFIX (the prefix's folder) and HIDSTACK_ARCH (win32 or win64).
+# Needs HIDSTACK_PREFIX (the prefix's folder) and HIDSTACK_ARCH: win32, win64, or wow64 (a
+# 64-bit prefix that is there for the 32-bit plug-ins alone).
 # shellcheck source=../wine/wine-common.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../wine/wine-common.sh"
 export WINEDEBUG=-all
 export WINEPREFIX=$HIDSTACK_PREFIX
-export WINEARCH=$HIDSTACK_ARCH
+export WINEARCH=${HIDSTACK_ARCH/wow64/win64}
 unset WINEDLLOVERRIDES
 
 # The loader of 64-bit programs; `wine` starts 32-bit ones (in either kind of prefix).

@@ -3,7 +3,7 @@
 # One case of the plug-ins on the platform's own HID stack: the 32-bit stand-in host of
 # BUILD-DIR loads a plug-in DLL and changes channel, and the virtual key transmitters installed
 # in the prefix (by SETUP-DIR's set-up tool, of the prefix's own bitness) record what reaches
-# them. ARCH win32: a 32-bit prefix; win64: a 64-bit prefix, where host and plug-in run under
+# them. ARCH win32: a 32-bit prefix; wow64: a 64-bit prefix, where host and plug-in run under
 # WoW64 and talk to the 64-bit driver.
 set -euo pipefail
 case_name=$1

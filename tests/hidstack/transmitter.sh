@@ -10,7 +10,7 @@ HIDSTACK_PREFIX=$2
 HIDSTACK_ARCH=$3
 setup=$4/transmitter-setup.exe
 source "$(dirname "$0")/hidstack-env.sh"
-if [ "$HIDSTACK_ARCH" = win32 ]; then
+if [ "$HIDSTACK_ARCH" != win64 ]; then
     skip_unless_wine_runs_32bit
 fi
 out="$HIDSTACK_PREFIX.$case_name"
